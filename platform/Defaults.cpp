@@ -1,0 +1,23 @@
+#include "platform/Defaults.h"
+
+#include "platform/PropertyList.h"
+#include "platform/ResourceBundle.h"
+#include "platform/SettingsStore.h"
+
+namespace Defaults {
+
+std::optional<QVariantMap> dictionary()
+{
+    const auto path = ResourceBundle::mainBundle().pathForResource(QStringLiteral("Defaults"), QStringLiteral("plist"));
+    if (!path)
+        return std::nullopt;
+    return PropertyList::dictionaryWithContentsOfFile(*path);
+}
+
+void registerWithStandardStore()
+{
+    if (const auto defaults = dictionary())
+        SettingsStore::standardUserDefaults().registerDefaults(*defaults);
+}
+
+} // namespace Defaults

@@ -1,0 +1,146 @@
+#include "scene/Scene.h"
+
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/GL.h"
+#include "platform/SettingsStore.h"
+
+#include <QVariantList>
+#include <algorithm>
+#include <cmath>
+
+Scene::PathState& Scene::pathState()
+{
+    static PathState state;
+    return state;
+}
+
+Scene::Scene()
+    : mCamera(std::make_unique<Camera>())
+{
+    Defaults::registerWithStandardStore();
+    readSettings();
+}
+
+Scene::~Scene() = default;
+
+void Scene::readSettings()
+{
+    const SettingsStore& store = SettingsStore::standardUserDefaults();
+    mSpeed = store.floatForKey(QStringLiteral("Speed"));
+    mLookAhead = store.floatForKey(QStringLiteral("LookAhead"));
+    mFerlowHeight = store.floatForKey(QStringLiteral("FerlowHeight"));
+    mFogDensity = store.floatForKey(QStringLiteral("FogDensity")) * kFogDensityScale;
+    mCameraHeight = store.floatForKey(QStringLiteral("CameraHeight"));
+    mGridSize = static_cast<std::int32_t>(store.integerForKey(QStringLiteral("GridSize")));
+    // A colour with fewer than four numbers keeps 0 for the missing ones, as
+    // a missing colour does for all four.
+    const QVariantList colour = store.objectForKey(QStringLiteral("FogColour")).toList();
+    for (qsizetype i = 0; i < qsizetype(mFogColour.size()) && i < colour.size(); ++i)
+        mFogColour[std::size_t(i)] = colour[i].toFloat();
+}
+
+void Scene::setAnimate(bool animate)
+{
+    mAnimate = animate;
+    if (animate)
+        pathState().sLastTimeStamp = Clock::now();
+}
+
+void Scene::setFogColour(float red, float green, float blue, float alpha)
+{
+    mFogColour = {red, green, blue, alpha};
+}
+
+void Scene::setViewportRect(const Rect& rect)
+{
+    // A rectangle with no area (a window shrunk to its title bar) has no
+    // aspect ratio: keep the projection finite with 1 so that the frame
+    // draws again as soon as the view has a size.
+    const auto pixels = [](double extent) { return std::max(0, static_cast<GLint>(static_cast<float>(extent))); };
+    glViewport(static_cast<GLint>(static_cast<float>(rect.x)), static_cast<GLint>(static_cast<float>(rect.y)),
+               pixels(rect.width), pixels(rect.height));
+    const double aspect = rect.width > 0.0 && rect.height > 0.0 ? rect.width / rect.height : 1.0;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, kFarPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void Scene::animate()
+{
+    const float eyeHeight = mCameraHeight;
+    const double now = Clock::now();
+    PathState& path = pathState();
+    const double t = path.sPathParameter + static_cast<double>(mSpeed) * ((now - path.sLastTimeStamp) * kPathRate);
+    path.sPathParameter = t;
+    path.sLastTimeStamp = now;
+
+    const double a = t + kAheadParameter;
+    const double aheadX = kPathRadius * std::cos(a);
+    const double aheadZ = kPathRadius * std::sin(a * kAheadFrequency);
+    const double dX = aheadX - path.sLastPathX;
+    const double dZ = aheadZ - path.sLastPathZ;
+    const double length = std::sqrt(dX * dX + dZ * dZ);
+
+    const double x = kPathRadius * std::cos(t);
+    const double z = kPathRadius * std::sin(t * kPathFrequency);
+    double lookX = x;
+    double lookZ = z;
+    // With no direction of travel (the point ahead where the eye was) there
+    // is nothing to look along: look straight down rather than at NaN.
+    if (length != 0.0) {
+        lookX = dX / length * static_cast<double>(mLookAhead) + x;
+        lookZ = dZ / length * static_cast<double>(mLookAhead) + z;
+    }
+    path.sLastPathX = x;
+    path.sLastPathZ = z;
+
+    mCamera->lookAt(static_cast<float>(lookX), 0.0f, static_cast<float>(lookZ));
+    mCamera->positionAt(static_cast<float>(x), eyeHeight, static_cast<float>(z));
+}
+
+void Scene::applyFog() const
+{
+    if (static_cast<double>(mFogDensity) >= kFogThreshold) {
+        glEnable(GL_FOG);
+        glFogi(GL_FOG_MODE, GL_EXP2);
+        glFogfv(GL_FOG_COLOR, mFogColour.data());
+        glFogf(GL_FOG_DENSITY, mFogDensity);
+        glHint(GL_FOG_HINT, GL_NICEST);
+    } else {
+        glDisable(GL_FOG);
+    }
+}
+
+// Leaves behind: depth test on, lighting and face culling off, fog on or off
+// by the density, GL_MODULATE on the active texture unit, the model-view
+// matrix as it was on entry (the identity).
+void Scene::render()
+{
+    if (mAnimate)
+        animate();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    applyFog();
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(GL_MODULATE));
+    glEnable(GL_TEXTURE_2D);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_CULL_FACE);
+    glPushMatrix();
+    mCamera->render();
+    glPopMatrix();
+    glFinish();
+}
+
+void Scene::setWireFrame(bool wireFrame)
+{
+    mWireFrame = wireFrame;
+}
+
+void Scene::setGridSize(std::int32_t gridSize)
+{
+    mGridSize = gridSize;
+}

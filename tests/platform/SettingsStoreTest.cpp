@@ -1,0 +1,145 @@
+#include "platform/SettingsStore.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsStoreTest : public testing::Test {
+protected:
+    QString path() const { return dir.filePath(QStringLiteral("ferlow/ferlow.conf")); }
+    void writeFile(const QByteArray& contents) const
+    {
+        QDir().mkpath(dir.filePath(QStringLiteral("ferlow")));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QByteArray readFile() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsStoreTest, ValuesSurviveIntoAFreshStore)
+{
+    {
+        SettingsStore store(path());
+        store.setFloat(2.5f, QStringLiteral("Speed"));
+        store.setFloat(0.1f, QStringLiteral("LookAhead"));
+        store.setInteger(-7, QStringLiteral("GridSize"));
+        store.setInteger(qint64(1) << 40, QStringLiteral("Big"));
+        store.setBool(true, QStringLiteral("FullScreenStretched"));
+        store.setObject(QVariantList{0.1, 1.0 / 3.0, 0.7, 1.0}, QStringLiteral("FogColour"));
+        // On disk before the store goes: no flush at exit needed.
+        SettingsStore reader(path());
+        EXPECT_EQ(reader.floatForKey(QStringLiteral("Speed")), 2.5f);
+    }
+    SettingsStore store(path());
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 2.5f);
+    EXPECT_EQ(store.floatForKey(QStringLiteral("LookAhead")), 0.1f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), -7);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("Big")), qint64(1) << 40);
+    EXPECT_TRUE(store.boolForKey(QStringLiteral("FullScreenStretched")));
+    EXPECT_EQ(store.objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1, 1.0 / 3.0, 0.7, 1.0}));
+}
+
+TEST_F(SettingsStoreTest, MissingKeysReadAsZeroFalseOrNothing)
+{
+    SettingsStore store(path());
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 0.0f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), 0);
+    EXPECT_FALSE(store.boolForKey(QStringLiteral("FullScreenStretched")));
+    EXPECT_FALSE(store.objectForKey(QStringLiteral("FogColour")).isValid());
+}
+
+TEST_F(SettingsStoreTest, RegisteredDefaultsAnswerReadsButAreNeverWritten)
+{
+    const QVariantMap defaults{{QStringLiteral("Speed"), 4.5},
+                               {QStringLiteral("GridSize"), qint64(256)},
+                               {QStringLiteral("FogColour"), QVariantList{0.5, 0.6, 0.7, 1.0}}};
+    {
+        SettingsStore store(path());
+        store.registerDefaults(defaults);
+        store.registerDefaults(defaults); // repeating changes nothing
+        EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 4.5f);
+        EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), 256);
+        EXPECT_EQ(store.objectForKey(QStringLiteral("FogColour")), defaults.value(QStringLiteral("FogColour")));
+        store.setFloat(9.0f, QStringLiteral("Speed"));
+        EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 9.0f); // a written value wins
+    }
+    SettingsStore fresh(path());
+    EXPECT_EQ(fresh.floatForKey(QStringLiteral("Speed")), 9.0f);
+    EXPECT_EQ(fresh.integerForKey(QStringLiteral("GridSize")), 0);
+    EXPECT_FALSE(readFile().contains("GridSize"));
+    EXPECT_FALSE(readFile().contains("FogColour"));
+}
+
+TEST_F(SettingsStoreTest, UnusableStoredValuesReadAsAbsentAndLoseNoOtherKey)
+{
+    writeFile("[General]\n"
+              "Speed=nan\n"
+              "LookAhead=inf\n"
+              "CameraHeight=high\n"
+              "FerlowHeight=1e300\n"
+              "GridSize=lots\n"
+              "FogColour=0.5, nan, 0.5, 1\n"
+              "FogDensity=1.5\n"
+              "this line is not a setting\n"
+              "=\n"
+              "[General\n"
+              "FullScreenWidth=1024\n");
+    SettingsStore store(path());
+    store.registerDefaults({{QStringLiteral("Speed"), 3.0}, {QStringLiteral("FogColour"), QVariantList{1, 1, 1, 1}}});
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 3.0f);
+    EXPECT_EQ(store.floatForKey(QStringLiteral("LookAhead")), 0.0f);
+    EXPECT_EQ(store.floatForKey(QStringLiteral("CameraHeight")), 0.0f);
+    EXPECT_EQ(store.floatForKey(QStringLiteral("FerlowHeight")), 0.0f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), 0);
+    EXPECT_EQ(store.objectForKey(QStringLiteral("FogColour")), (QVariantList{1.0, 1.0, 1.0, 1.0}));
+    EXPECT_EQ(store.floatForKey(QStringLiteral("FogDensity")), 1.5f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
+
+    store.setFloat(2.0f, QStringLiteral("Speed"));
+    SettingsStore fresh(path());
+    EXPECT_EQ(fresh.floatForKey(QStringLiteral("Speed")), 2.0f);
+    EXPECT_EQ(fresh.floatForKey(QStringLiteral("FogDensity")), 1.5f);
+    EXPECT_EQ(fresh.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
+}
+
+TEST_F(SettingsStoreTest, BinaryGarbageIsSurvivedAndReplacedByWrites)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage.append(char((i * 131 + 7) & 0xff));
+    writeFile(garbage);
+    SettingsStore store(path());
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 0.0f);
+    store.setFloat(6.0f, QStringLiteral("Speed"));
+    EXPECT_EQ(SettingsStore(path()).floatForKey(QStringLiteral("Speed")), 6.0f);
+}
+
+TEST_F(SettingsStoreTest, HandEditedNumbersAreRead)
+{
+    writeFile("[General]\nSpeed= 12.5 \nGridSize=300.9\nFullScreenStretched=YES\nCameraHeight=-0\n");
+    SettingsStore store(path());
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 12.5f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), 300);
+    EXPECT_TRUE(store.boolForKey(QStringLiteral("FullScreenStretched")));
+    EXPECT_EQ(store.floatForKey(QStringLiteral("CameraHeight")), 0.0f);
+}
+
+TEST(StandardSettingsStore, LivesUnderXdgConfigHome)
+{
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    ASSERT_FALSE(configHome.isEmpty());
+    EXPECT_EQ(SettingsStore::standardUserDefaults().fileName(),
+              QString::fromLocal8Bit(configHome) + QStringLiteral("/ferlow/ferlow.conf"));
+}
+
+} // namespace

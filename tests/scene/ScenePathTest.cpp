@@ -1,0 +1,174 @@
+#include "platform/Clock.h"
+#include "platform/SettingsStore.h"
+#include "scene/Scene.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The camera path, computed here the long way round: the eye on the curve,
+// the travel direction as an angle, the look-at point along that angle.
+struct Expected {
+    double t;
+    float eyeX, eyeZ, lookX, lookZ;
+};
+
+Expected expectedAfter(double t, double previousX, double previousZ, float lookAhead)
+{
+    const double aheadX = 25.0 * std::cos(t + 0.5);
+    const double aheadZ = 25.0 * std::sin((t + 0.5) * double(1.7f));
+    const double eyeX = 25.0 * std::cos(t);
+    const double eyeZ = 25.0 * std::sin(1.7 * t);
+    const double heading = std::atan2(aheadZ - previousZ, aheadX - previousX);
+    return {t, float(eyeX), float(eyeZ), float(eyeX + lookAhead * std::cos(heading)),
+            float(eyeZ + lookAhead * std::sin(heading))};
+}
+
+class ScenePath : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Scene::pathState() = {};
+        Clock::replace([this] { return now; });
+        SettingsStore& store = SettingsStore::standardUserDefaults();
+        store.setFloat(10.0f, QStringLiteral("Speed"));
+        store.setFloat(12.0f, QStringLiteral("LookAhead"));
+        store.setFloat(1.5f, QStringLiteral("CameraHeight"));
+        scene = std::make_unique<Scene>();
+    }
+    void TearDown() override { Clock::replace({}); }
+
+    void expectCamera(const Expected& e, float height)
+    {
+        const Camera& camera = scene->camera();
+        EXPECT_NEAR(Scene::pathState().sPathParameter, e.t, 1e-9 * std::max(1.0, std::fabs(e.t)));
+        EXPECT_NEAR(camera.position().x, e.eyeX, 2e-4f);
+        EXPECT_NEAR(camera.position().z, e.eyeZ, 2e-4f);
+        EXPECT_FLOAT_EQ(camera.position().y, height);
+        EXPECT_NEAR(camera.lookAtPoint().x, e.lookX, 2e-4f);
+        EXPECT_NEAR(camera.lookAtPoint().z, e.lookZ, 2e-4f);
+        EXPECT_EQ(camera.lookAtPoint().y, 0.0f);
+    }
+
+    double now = 0.0;
+    std::unique_ptr<Scene> scene;
+};
+
+TEST_F(ScenePath, FirstUpdateMeasuresTimeFromTheReferenceDate)
+{
+    now = 100.0;
+    scene->animate();
+    expectCamera(expectedAfter(10.0 * 100.0 * double(0.002f), 0, 0, 12.0f), 1.5f);
+}
+
+TEST_F(ScenePath, FirstUpdateAtWallClockTimeUsesBothFactorsOf1Point7)
+{
+    // At wall-clock times t is large, so the float 1.7 of the point ahead and
+    // the exact 1.7 of the eye give visibly different angles.
+    now = 8.3e8;
+    scene->setAnimationSpeed(1.0f);
+    scene->animate();
+    expectCamera(expectedAfter(8.3e8 * double(0.002f), 0, 0, 12.0f), 1.5f);
+}
+
+TEST_F(ScenePath, LaterUpdatesAdvanceByElapsedTimeAndAimFromThePreviousEye)
+{
+    now = 50.0;
+    scene->animate();
+    const Expected first = expectedAfter(10.0 * 50.0 * double(0.002f), 0, 0, 12.0f);
+    now = 53.5;
+    scene->animate();
+    const double previousX = 25.0 * std::cos(first.t);
+    const double previousZ = 25.0 * std::sin(1.7 * first.t);
+    expectCamera(expectedAfter(first.t + 10.0 * 3.5 * double(0.002f), previousX, previousZ, 12.0f), 1.5f);
+}
+
+TEST_F(ScenePath, NegativeSpeedRunsBackwards)
+{
+    now = 10.0;
+    scene->animate();
+    const double t0 = Scene::pathState().sPathParameter;
+    scene->setAnimationSpeed(-4.0f);
+    now = 20.0;
+    scene->animate();
+    EXPECT_NEAR(Scene::pathState().sPathParameter, t0 - 4.0 * 10.0 * double(0.002f), 1e-12);
+}
+
+TEST_F(ScenePath, SpeedZeroHoldsTheEyeAndReAimsWithNewSettings)
+{
+    now = 10.0;
+    scene->animate();
+    const Point eye = scene->camera().position();
+    const double t = Scene::pathState().sPathParameter;
+    scene->setAnimationSpeed(0.0f);
+    scene->setLookAhead(3.0f);
+    scene->setCameraHeight(7.0f);
+    now = 99.0;
+    scene->animate();
+    EXPECT_EQ(Scene::pathState().sPathParameter, t);
+    EXPECT_EQ(Scene::pathState().sLastTimeStamp, 99.0);
+    EXPECT_NEAR(scene->camera().position().x, eye.x, 1e-6f);
+    EXPECT_NEAR(scene->camera().position().z, eye.z, 1e-6f);
+    EXPECT_EQ(scene->camera().position().y, 7.0f);
+    const Point look = scene->camera().lookAtPoint();
+    EXPECT_NEAR(std::hypot(look.x - eye.x, look.z - eye.z), 3.0f, 1e-4f);
+}
+
+TEST_F(ScenePath, RestartAdvancesOnlyByTheTimeSinceTheRestart)
+{
+    now = 10.0;
+    scene->animate();
+    const double t0 = Scene::pathState().sPathParameter;
+    scene->setAnimate(false);
+    now = 500.0; // stopped for a long while
+    scene->setAnimate(true);
+    EXPECT_EQ(Scene::pathState().sLastTimeStamp, 500.0);
+    now = 502.0;
+    scene->animate();
+    EXPECT_NEAR(Scene::pathState().sPathParameter, t0 + 10.0 * 2.0 * double(0.002f), 1e-12);
+}
+
+TEST_F(ScenePath, LookAheadZeroLooksStraightDown)
+{
+    scene->setLookAhead(0.0f);
+    now = 10.0;
+    scene->animate();
+    const Point eye = scene->camera().position();
+    const Point look = scene->camera().lookAtPoint();
+    EXPECT_EQ(look.x, eye.x);
+    EXPECT_EQ(look.z, eye.z);
+    EXPECT_TRUE(std::isfinite(look.x) && std::isfinite(look.z));
+}
+
+TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
+{
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.setFloat(3.25f, QStringLiteral("Speed"));
+    store.setFloat(9.5f, QStringLiteral("LookAhead"));
+    store.setFloat(21.0f, QStringLiteral("FerlowHeight"));
+    store.setFloat(1.0f, QStringLiteral("FogDensity"));
+    store.setFloat(-2.5f, QStringLiteral("CameraHeight"));
+    store.setInteger((qint64(1) << 32) + 300, QStringLiteral("GridSize"));
+    store.setObject(QVariantList{0.1, 0.2, 0.3, 0.4}, QStringLiteral("FogColour"));
+    const Scene scene;
+    EXPECT_EQ(scene.getAnimationSpeed(), 3.25f);
+    EXPECT_EQ(scene.getLookAhead(), 9.5f);
+    EXPECT_EQ(scene.getFerlowHeight(), 21.0f);
+    EXPECT_EQ(scene.getFogDensity(), 1.0f * 0.01f);
+    EXPECT_LT(double(scene.getFogDensity()), 0.01);
+    EXPECT_EQ(scene.getCameraHeight(), -2.5f);
+    EXPECT_EQ(scene.getGridSize(), 300); // truncated to 32 bits
+    EXPECT_EQ(scene.getFogColour(), (std::array<float, 4>{0.1f, 0.2f, 0.3f, 0.4f}));
+    EXPECT_TRUE(scene.getAnimate());
+    EXPECT_FALSE(scene.getWireFrame());
+}
+
+TEST(SceneSettings, ShortFogColourKeepsZeroForTheMissingComponents)
+{
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour"));
+    EXPECT_EQ(Scene().getFogColour(), (std::array<float, 4>{0.5f, 0.25f, 0.0f, 0.0f}));
+}
+
+} // namespace
