@@ -1,8 +1,9 @@
 #include "tests/support/OffscreenGL.h"
 
+#include "platform/Application.h"
 #include "platform/GL.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -11,18 +12,13 @@
 
 void ensureGuiApplication()
 {
-    if (QGuiApplication::instance())
+    if (QCoreApplication::instance())
         return;
     static int argc = 1;
     static char name[] = "ferlow-tests";
     static char* argv[] = {name, nullptr};
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    new QGuiApplication(argc, argv); // lives until the process ends
+    prepareApplication();
+    new QApplication(argc, argv); // lives until the process ends
 }
 
 OffscreenGL::OffscreenGL(int width, int height)

@@ -9,7 +9,7 @@ class QOpenGLFramebufferObject;
 
 // A real OpenGL compatibility context on an offscreen surface, rendering
 // into a framebuffer of the given size with a depth buffer, current from
-// construction until destruction. Creates the QGuiApplication on first use.
+// construction until destruction. Creates the QApplication on first use.
 class OffscreenGL {
 public:
     explicit OffscreenGL(int width = 320, int height = 240);
@@ -33,5 +33,5 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> mFramebuffer;
 };
 
-// Ensures a QGuiApplication exists (tests that need windows or GL).
+// Ensures the QApplication exists, set up as Ferlow sets it up.
 void ensureGuiApplication();

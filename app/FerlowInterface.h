@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Application.h"
+
+#include <memory>
+
+class FerlowOpenGLView;
+class MainController;
+class QAction;
+class Window;
+
+// The main interface: the main window titled "Ferlow" with its menu bar and
+// the OpenGL view, and the controller, connected to each other.
+class FerlowInterface : public MainInterface {
+public:
+    static constexpr int kDefaultWidth = 1024;
+    static constexpr int kDefaultHeight = 640;
+
+    FerlowInterface();
+    ~FerlowInterface() override;
+
+    std::vector<InterfaceObject*> awakeOrder() override;
+    ApplicationDelegate& delegate() override;
+    void showMainWindow() override;
+
+    Window* window() const { return mWindow.get(); }
+    FerlowOpenGLView* view() const { return mView; }
+    MainController* controller() const { return mController.get(); }
+
+private:
+    void buildMenus();
+    void showNoOpenGLMessage();
+    void updateMenuStates();
+
+    std::unique_ptr<MainController> mController;
+    std::unique_ptr<Window> mWindow;
+    FerlowOpenGLView* mView = nullptr; // owned by the window, through its container
+    QAction* mStartAction = nullptr;
+    QAction* mStopAction = nullptr;
+};

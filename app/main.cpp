@@ -1,0 +1,7 @@
+#include "app/FerlowInterface.h"
+#include "platform/Application.h"
+
+int main(int argc, char** argv)
+{
+    return applicationMain(argc, argv, [] { return std::make_unique<FerlowInterface>(); });
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// An object of the main interface that is told once, after every object of
+// the interface exists and is connected, and before the first event.
+class InterfaceObject {
+public:
+    virtual ~InterfaceObject() = default;
+    virtual void awakeFromNib() = 0;
+};
+
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    virtual bool applicationShouldTerminateAfterLastWindowClosed() = 0;
+};
+
+// The loaded main interface: owns its windows and objects for the run.
+class MainInterface {
+public:
+    virtual ~MainInterface() = default;
+    // The objects to wake, in the order they are woken.
+    virtual std::vector<InterfaceObject*> awakeOrder() = 0;
+    virtual ApplicationDelegate& delegate() = 0;
+    virtual void showMainWindow() = 0;
+};
+
+// Settings every OpenGL surface of the program relies on, applied before the
+// QApplication exists: contexts share their objects across windows, and the
+// default format is a compatibility profile, so the fixed-function pipeline
+// is there.
+void prepareApplication();
+
+// Whether a display to show windows on is known: an X11 or Wayland display,
+// or a platform chosen explicitly with QT_QPA_PLATFORM.
+bool displayAvailable();
+
+// Creates the application, loads the main interface, wakes its objects and
+// runs the event loop until the application ends; returns its exit code.
+int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<MainInterface>()>& loadInterface);

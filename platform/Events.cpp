@@ -1,0 +1,78 @@
+#include "platform/Events.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWindow>
+
+namespace {
+
+char16_t functionKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+        return FunctionKey::UpArrow;
+    case Qt::Key_Down:
+        return FunctionKey::DownArrow;
+    case Qt::Key_Left:
+        return FunctionKey::LeftArrow;
+    case Qt::Key_Right:
+        return FunctionKey::RightArrow;
+    case Qt::Key_F11:
+        return FunctionKey::F11;
+    case Qt::Key_Escape:
+        return FunctionKey::Escape;
+    default:
+        return 0;
+    }
+}
+
+// The character a letter key gives with Shift alone: Ctrl or Alt would turn
+// QKeyEvent::text() into a control character or nothing at all.
+std::u16string charactersIgnoringModifiers(const QKeyEvent& event)
+{
+    if (const char16_t function = functionKey(event.key()))
+        return std::u16string(1, function);
+    const bool shifted = event.modifiers() & Qt::ShiftModifier;
+    const int key = event.key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z && (event.modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier)) {
+        const char16_t letter = char16_t((shifted ? u'A' : u'a') + (key - Qt::Key_A));
+        return std::u16string(1, letter);
+    }
+    const QString text = event.text();
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
+}
+
+} // namespace
+
+namespace Events {
+
+KeyEvent fromQt(const QKeyEvent& event)
+{
+    const EventType type = event.type() == QEvent::KeyRelease ? EventType::KeyUp : EventType::KeyDown;
+    return {type, charactersIgnoringModifiers(event)};
+}
+
+MouseEvent fromQt(const QMouseEvent& event, EventType type, const QWindow& view)
+{
+    // The view's own coordinates, moved to the top-level window's content
+    // and turned so that y grows upwards from its bottom edge.
+    const QPointF inView = event.position();
+    const QPoint viewOrigin = view.mapToGlobal(QPoint(0, 0));
+    const QWindow* topLevel = view.parent(QWindow::IncludeTransients) ? view.parent(QWindow::IncludeTransients) : &view;
+    while (topLevel->parent(QWindow::IncludeTransients))
+        topLevel = topLevel->parent(QWindow::IncludeTransients);
+    const QPoint windowOrigin = topLevel->mapToGlobal(QPoint(0, 0));
+    const double x = inView.x() + (viewOrigin.x() - windowOrigin.x());
+    const double yDown = inView.y() + (viewOrigin.y() - windowOrigin.y());
+    return {type, {x, double(topLevel->height()) - yDown}};
+}
+
+ScrollEvent fromQt(const QWheelEvent& event)
+{
+    const QPoint pixels = event.pixelDelta();
+    const double notches = pixels.isNull() ? event.angleDelta().y() / kAngleUnitsPerNotch : pixels.y() / kPixelsPerNotch;
+    return {EventType::ScrollWheel, notches};
+}
+
+} // namespace Events

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+class PixelFormat;
+class QOpenGLContext;
+class QSurface;
+
+// An OpenGL context with the drawable it presents to. Contexts made with a
+// share context belong to its share group: display lists and textures made
+// in either serve both, and live until the last context of the group goes.
+class OpenGLContext {
+public:
+    // A new context of that format, sharing with `share` when given; nothing
+    // when the context cannot be made.
+    static std::unique_ptr<OpenGLContext> initWithFormat(const PixelFormat& format, const OpenGLContext* share);
+    ~OpenGLContext();
+    OpenGLContext(const OpenGLContext&) = delete;
+    OpenGLContext& operator=(const OpenGLContext&) = delete;
+
+    // The drawable this context draws to and presents (a window's surface).
+    void setDrawable(QSurface* surface);
+    QSurface* drawable() const { return mDrawable; }
+    // Makes this context current on its drawable; false without a drawable.
+    bool makeCurrentContext();
+    // Presents the back buffer.
+    void flushBuffer();
+    // Detaches the drawable; the context can no longer present.
+    void clearDrawable();
+    // Leaves no context current on this thread.
+    static void clearCurrentContext();
+
+    QOpenGLContext* qtContext() const { return mContext.get(); }
+
+private:
+    explicit OpenGLContext(std::unique_ptr<QOpenGLContext> context);
+
+    std::unique_ptr<QOpenGLContext> mContext;
+    QSurface* mDrawable = nullptr;
+};

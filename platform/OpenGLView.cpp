@@ -1,0 +1,134 @@
+#include "platform/OpenGLView.h"
+
+#include "platform/OpenGLContext.h"
+#include "platform/PixelFormat.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+OpenGLView::OpenGLView()
+{
+    setSurfaceType(QSurface::OpenGLSurface);
+}
+
+OpenGLView::~OpenGLView()
+{
+    // Drawing may still be pending; nothing must run on a half-destroyed view.
+    QCoreApplication::removePostedEvents(this);
+}
+
+bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat)
+{
+    if (!pixelFormat)
+        return false;
+    setFormat(pixelFormat->surfaceFormat());
+    resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
+    create();
+    mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
+    if (!mContext)
+        return false;
+    mContext->setDrawable(this);
+    mPixelFormat = std::move(pixelFormat);
+    return true;
+}
+
+QWidget* OpenGLView::container()
+{
+    if (!mContainer) {
+        mContainer = QWidget::createWindowContainer(this);
+        mContainer->setFocusPolicy(acceptsFirstResponder() ? Qt::StrongFocus : Qt::NoFocus);
+        mContainer->setMinimumSize(1, 1);
+    }
+    return mContainer;
+}
+
+void OpenGLView::setNeedsDisplay(bool needsDisplay)
+{
+    if (!needsDisplay || mDisplayPending)
+        return;
+    mDisplayPending = true;
+    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest));
+}
+
+void OpenGLView::display()
+{
+    mDisplayPending = false;
+    if (!mContext || !isExposed() || !mContext->makeCurrentContext())
+        return;
+    drawRect(bounds());
+}
+
+Rect OpenGLView::bounds() const
+{
+    return {0.0, 0.0, double(width()), double(height())};
+}
+
+Rect OpenGLView::convertRectToBacking(const Rect& rect) const
+{
+    const double ratio = devicePixelRatio();
+    return {rect.x * ratio, rect.y * ratio, rect.width * ratio, rect.height * ratio};
+}
+
+void OpenGLView::drawRect(const Rect&) {}
+
+void OpenGLView::reshape() {}
+
+void OpenGLView::keyDown(const KeyEvent&)
+{
+    mPassedOn = true;
+}
+
+void OpenGLView::mouseDown(const MouseEvent&) {}
+
+void OpenGLView::mouseDragged(const MouseEvent&) {}
+
+void OpenGLView::scrollWheel(const ScrollEvent&) {}
+
+bool OpenGLView::event(QEvent* event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        if (mDisplayPending)
+            display();
+        return true;
+    }
+    return QWindow::event(event);
+}
+
+void OpenGLView::exposeEvent(QExposeEvent*)
+{
+    if (isExposed())
+        display();
+}
+
+void OpenGLView::resizeEvent(QResizeEvent*)
+{
+    if (mContext && mContext->makeCurrentContext())
+        reshape();
+}
+
+void OpenGLView::keyPressEvent(QKeyEvent* event)
+{
+    mPassedOn = false;
+    keyDown(Events::fromQt(*event));
+    event->setAccepted(!mPassedOn);
+}
+
+void OpenGLView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        mouseDown(Events::fromQt(*event, EventType::LeftMouseDown, *this));
+}
+
+void OpenGLView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        mouseDragged(Events::fromQt(*event, EventType::LeftMouseDragged, *this));
+}
+
+void OpenGLView::wheelEvent(QWheelEvent* event)
+{
+    scrollWheel(Events::fromQt(*event));
+}

@@ -1,0 +1,8 @@
+#include "platform/Window.h"
+
+void Window::makeKeyAndOrderFront()
+{
+    show();
+    raise();
+    activateWindow();
+}

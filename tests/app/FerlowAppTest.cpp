@@ -1,0 +1,211 @@
+#include "app/FerlowInterface.h"
+#include "app/FerlowOpenGLView.h"
+#include "app/MainController.h"
+#include "platform/Clock.h"
+#include "platform/Timer.h"
+#include "platform/Window.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QTest>
+#include <QWheelEvent>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The real main interface in a real window, woken and shown as at start-up.
+class FerlowApp : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureGuiApplication();
+        Scene::pathState() = {};
+        interface = std::make_unique<FerlowInterface>();
+        for (InterfaceObject* object : interface->awakeOrder())
+            object->awakeFromNib();
+        interface->showMainWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
+    }
+    void TearDown() override
+    {
+        interface.reset();
+        Clock::replace({});
+    }
+
+    FerlowOpenGLView* view() const { return interface->view(); }
+    MainController& controller() const { return *interface->controller(); }
+    Scene& scene() const { return *view()->getScene(); }
+    Camera& camera() const { return scene().camera(); }
+
+    // Stops the flight and places the camera at known angles.
+    void holdCameraAt(float azimuth, float elevation, float distance)
+    {
+        controller().selectStopAnimation();
+        camera().lookAt(0, 0, 0);
+        camera().positionAt(distance, 0, 0);
+        camera().rotateByDegrees(azimuth, elevation);
+    }
+
+    QImage grab() const
+    {
+        return view()->screen()->grabWindow(interface->window()->winId()).toImage();
+    }
+
+    std::unique_ptr<FerlowInterface> interface;
+};
+
+TEST_F(FerlowApp, StartUpRunsWithExactlyOneTimer)
+{
+    EXPECT_EQ(interface->window()->windowTitle(), QStringLiteral("Ferlow"));
+    EXPECT_TRUE(controller().animating());
+    EXPECT_TRUE(scene().getAnimate());
+    EXPECT_NE(controller().timer(), nullptr);
+    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(view()->container()->hasFocus() || QTest::qWaitFor([this] { return view()->container()->hasFocus(); }));
+}
+
+TEST_F(FerlowApp, StartAndStopAreIdempotent)
+{
+    controller().selectStartAnimation();
+    EXPECT_EQ(Timer::activeCount(), 1);
+    controller().selectStopAnimation();
+    EXPECT_FALSE(controller().animating());
+    EXPECT_FALSE(scene().getAnimate());
+    EXPECT_EQ(controller().timer(), nullptr);
+    controller().selectStopAnimation();
+    EXPECT_EQ(Timer::activeCount(), 0);
+    controller().toggleAnimation();
+    controller().selectStartAnimation();
+    EXPECT_TRUE(controller().animating());
+    EXPECT_TRUE(scene().getAnimate());
+    EXPECT_EQ(Timer::activeCount(), 1);
+}
+
+TEST_F(FerlowApp, TimerTicksRedrawTheWindow)
+{
+    const double before = Scene::pathState().sLastTimeStamp;
+    QTest::qWait(100);
+    EXPECT_GT(Scene::pathState().sLastTimeStamp, before);
+}
+
+TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndReplacesTheTimer)
+{
+    QTest::qWait(30);
+    const Timer* old = controller().timer();
+    const bool animate = scene().getAnimate();
+    controller().toggleWireFrame();
+    EXPECT_TRUE(scene().getWireFrame());
+    EXPECT_TRUE(view()->needsDisplay());
+    EXPECT_TRUE(controller().animating());
+    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_NE(controller().timer(), nullptr);
+    EXPECT_NE(controller().timer(), old);
+    EXPECT_EQ(scene().getAnimate(), animate);
+}
+
+TEST_F(FerlowApp, WireFrameWhileStoppedRedrawsOnceAndStaysStopped)
+{
+    controller().selectStopAnimation();
+    QTest::qWait(30);
+    controller().toggleWireFrame();
+    EXPECT_TRUE(scene().getWireFrame());
+    EXPECT_TRUE(view()->needsDisplay());
+    QTest::qWait(30);
+    EXPECT_FALSE(view()->needsDisplay());
+    EXPECT_FALSE(controller().animating());
+    EXPECT_EQ(Timer::activeCount(), 0);
+}
+
+TEST_F(FerlowApp, DraggingTurnsTheCameraByAbsoluteAngles)
+{
+    holdCameraAt(10, 40, 8);
+    const QPoint start(200, 200);
+    QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, start);
+    const QPointF to = start + QPoint(30, -20); // 30 right, 20 up
+    QMouseEvent drag(QEvent::MouseMove, to, view()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view(), &drag);
+    EXPECT_NEAR(camera().getXDegrees(), 40.0f, 1e-3f);
+    EXPECT_NEAR(camera().getYDegrees(), 20.0f, 1e-3f);
+    EXPECT_TRUE(view()->needsDisplay());
+
+    // Past the pole the camera stops at 89 degrees and comes back at once.
+    QTest::mouseMove(view(), start + QPoint(30, -200));
+    EXPECT_NEAR(camera().getYDegrees(), -89.0f, 1e-3f);
+    QTest::mouseMove(view(), start + QPoint(30, -100));
+    EXPECT_NEAR(camera().getYDegrees(), -60.0f, 1e-3f);
+    QTest::mouseMove(view(), start + QPoint(30, 100));
+    EXPECT_NEAR(camera().getYDegrees(), 89.0f, 1e-3f);
+    QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, start + QPoint(30, 100));
+    EXPECT_NEAR(camera().getDistance(), 8.0f, 1e-4f);
+}
+
+TEST_F(FerlowApp, ScrollingZoomsByAQuarterUnitPerNotch)
+{
+    holdCameraAt(30, 20, 10);
+    const QPointF centre(100, 100);
+    QWheelEvent wheel(centre, view()->mapToGlobal(centre), {}, {0, 4 * 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view(), &wheel);
+    EXPECT_NEAR(camera().getDistance(), 9.0f, 1e-5f);
+    EXPECT_TRUE(view()->needsDisplay());
+
+    QWheelEvent away(centre, view()->mapToGlobal(centre), {}, {0, -200 * 120}, Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view(), &away);
+    EXPECT_NEAR(camera().getDistance(), 59.0f, 1e-4f);
+    QWheelEvent close(centre, view()->mapToGlobal(centre), {}, {0, 400 * 120}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view(), &close);
+    EXPECT_NEAR(camera().getDistance(), 0.0001f, 1e-6f);
+}
+
+TEST_F(FerlowApp, WithoutRenderingTheFrameIsBlackAndThePathStands)
+{
+    controller().selectStopAnimation();
+    scene().setAnimate(true); // the scene would move on every frame
+    view()->setRender(false);
+    const double t = Scene::pathState().sPathParameter;
+    QTest::qWait(20);
+    view()->display();
+    QTest::qWait(20);
+    EXPECT_EQ(Scene::pathState().sPathParameter, t);
+    const QImage shot = grab();
+    const QPoint centre = view()->container()->mapTo(interface->window(), view()->container()->rect().center());
+    EXPECT_EQ(QColor(shot.pixel(centre)).rgb() & 0xffffff, 0u);
+}
+
+TEST_F(FerlowApp, WithoutAControllerKeysGoToTheBaseClass)
+{
+    QKeyEvent handled(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    QCoreApplication::sendEvent(view(), &handled);
+    EXPECT_TRUE(handled.isAccepted()); // the controller takes every key
+
+    view()->setController(nullptr);
+    QKeyEvent passed(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    QCoreApplication::sendEvent(view(), &passed);
+    EXPECT_FALSE(passed.isAccepted());
+
+    holdCameraAt(10, 20, 5);
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_NEAR(camera().getXDegrees(), 10.0f, 1e-3f);
+}
+
+TEST_F(FerlowApp, ScreenshotOfTheRunningWindow)
+{
+    QTest::qWait(300);
+    const QImage shot = grab();
+    const QString path = QDir::current().absoluteFilePath(QStringLiteral("ferlow-window.png"));
+    shot.save(path);
+    const QRect area(view()->container()->mapTo(interface->window(), QPoint(0, 0)), view()->container()->size());
+    // The frame is drawn: not the clear colour all over.
+    int lit = 0;
+    for (int y = area.top(); y < area.bottom(); y += 16)
+        for (int x = area.left(); x < area.right(); x += 16)
+            lit += (shot.pixel(x, y) & 0xffffff) != 0;
+    EXPECT_GT(lit, 0) << path.toStdString();
+}
+
+} // namespace
