@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSurfaceFormat>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,7 @@ int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<M
     }
     prepareApplication();
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ferlow"), QIcon(QStringLiteral(":/ferlow.svg"))));
     const std::unique_ptr<MainInterface> interface = loadInterface();
     for (InterfaceObject* object : interface->awakeOrder())
         object->awakeFromNib();
