@@ -4,6 +4,8 @@
 #include "platform/Defaults.h"
 #include "platform/GL.h"
 #include "platform/SettingsStore.h"
+#include "terrain/HeightField.h"
+#include "terrain/SkyDome.h"
 
 #include <QVariantList>
 #include <algorithm>
@@ -22,6 +24,7 @@ Scene::Scene()
     readSettings();
 }
 
+// Members go in reverse order of declaration: camera, sky dome, height field.
 Scene::~Scene() = default;
 
 void Scene::readSettings()
@@ -33,11 +36,18 @@ void Scene::readSettings()
     mFogDensity = store.floatForKey(QStringLiteral("FogDensity")) * kFogDensityScale;
     mCameraHeight = store.floatForKey(QStringLiteral("CameraHeight"));
     mGridSize = static_cast<std::int32_t>(store.integerForKey(QStringLiteral("GridSize")));
+    mFogColour = fogColourFromSetting(store.objectForKey(QStringLiteral("FogColour")));
+}
+
+std::array<float, 4> Scene::fogColourFromSetting(const QVariant& setting)
+{
     // A colour with fewer than four numbers keeps 0 for the missing ones, as
     // a missing colour does for all four.
-    const QVariantList colour = store.objectForKey(QStringLiteral("FogColour")).toList();
-    for (qsizetype i = 0; i < qsizetype(mFogColour.size()) && i < colour.size(); ++i)
-        mFogColour[std::size_t(i)] = colour[i].toFloat();
+    std::array<float, 4> colour{};
+    const QVariantList numbers = setting.toList();
+    for (qsizetype i = 0; i < qsizetype(colour.size()) && i < numbers.size(); ++i)
+        colour[std::size_t(i)] = numbers[i].toFloat();
+    return colour;
 }
 
 void Scene::setAnimate(bool animate)
@@ -116,7 +126,8 @@ void Scene::applyFog() const
 
 // Leaves behind: depth test on, lighting and face culling off, fog on or off
 // by the density, GL_MODULATE on the active texture unit, the model-view
-// matrix as it was on entry (the identity).
+// matrix as it was on entry (the identity), and what the terrain and sky
+// leave (texture unit 0 active, 2D texturing off, the current colour white).
 void Scene::render()
 {
     if (mAnimate)
@@ -131,16 +142,56 @@ void Scene::render()
     glDisable(GL_CULL_FACE);
     glPushMatrix();
     mCamera->render();
+    drawContents();
     glPopMatrix();
     glFinish();
 }
 
+// The terrain, scaled from its unit square to the world and centred on
+// height 0, then outside wire frame the sky, each under the camera
+// transform; the model-view matrix is as it was afterwards. A factory that
+// gave no height field is asked again on the next frame.
+void Scene::drawContents()
+{
+    if (!mHeightField) {
+        mHeightField = HeightField::heightFieldWithFile(QString::fromLatin1(kHeightImage),
+                                                        QString::fromLatin1(kDetailTexture),
+                                                        QString::fromLatin1(kLightTexture), mGridSize);
+    }
+    glPushMatrix();
+    glTranslatef(0.0f, mFerlowHeight * -0.5f, 0.0f);
+    glScalef(kTerrainExtent, mFerlowHeight, kTerrainExtent);
+    if (mHeightField)
+        mHeightField->render(mWireFrame);
+    glPopMatrix();
+
+    if (mWireFrame)
+        return;
+    if (!mSkyDome) {
+        mSkyDome = std::make_unique<SkyDome>();
+        mSkyDome->generateDome();
+    }
+    glPushMatrix();
+    mSkyDome->renderSkyDome();
+    glPopMatrix();
+}
+
 void Scene::setWireFrame(bool wireFrame)
 {
+    if (wireFrame == mWireFrame)
+        return;
+    if (mHeightField)
+        mHeightField->deleteList();
     mWireFrame = wireFrame;
 }
 
 void Scene::setGridSize(std::int32_t gridSize)
 {
+    if (gridSize == mGridSize)
+        return;
     mGridSize = gridSize;
+    if (mHeightField) {
+        mHeightField->makeHeightField(gridSize);
+        mHeightField->deleteList();
+    }
 }

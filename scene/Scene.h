@@ -3,9 +3,13 @@
 #include "platform/Rect.h"
 #include "scene/Camera.h"
 
+#include <QVariant>
 #include <array>
 #include <cstdint>
 #include <memory>
+
+class HeightField;
+class SkyDome;
 
 // The world one OpenGL view shows: the camera, the terrain and the sky, and
 // the parameters that shape them. Each frame it moves the camera along a
@@ -13,8 +17,16 @@
 // sets the fixed-function state and draws the terrain, then the sky.
 //
 // The settings store is read once, on construction; afterwards the setters
-// carry changes in. Everything runs on the main thread; render() and
-// setViewportRect() need an OpenGL context current.
+// carry changes in. Everything runs on the main thread; render(),
+// setViewportRect(), setWireFrame(), setGridSize() and destruction need an
+// OpenGL context current: the view's, or the full-screen context that shares
+// its display lists and textures.
+//
+// The terrain is created on the first frame and the sky on the first frame
+// outside wire frame; both record display lists (names 1 and 2) on their
+// first drawing. Those lists and the terrain's textures live in the view's
+// share group, which lasts as long as the view's context: the view keeps its
+// one context for its whole life, so they never dangle.
 class Scene {
 public:
     // The animation state kept between frames, once for the whole program
@@ -41,6 +53,13 @@ public:
     static constexpr double kNearPlane = 0.1;
     static constexpr double kFarPlane = 1000.0;
     static constexpr float kTerrainExtent = 100.0f;
+    static constexpr const char* kHeightImage = "heightmap.png";
+    static constexpr const char* kDetailTexture = "grass.jpg";
+    static constexpr const char* kLightTexture = "lightmap.png";
+
+    // The fog colour a "FogColour" setting stands for: its first four
+    // numbers; missing ones are 0, as for a missing setting.
+    static std::array<float, 4> fogColourFromSetting(const QVariant& setting);
 
     // Registers Defaults.plist with the store and reads the seven scene
     // settings. Makes no OpenGL call.
@@ -73,17 +92,27 @@ public:
     float getFogDensity() const { return mFogDensity; }
     void setFogColour(float red, float green, float blue, float alpha);
     const std::array<float, 4>& getFogColour() const { return mFogColour; }
+    // A change drops the terrain's display list, so that the next frame
+    // records it in the new mode.
     void setWireFrame(bool wireFrame);
     bool getWireFrame() const { return mWireFrame; }
+    // A change rebuilds the terrain's mesh at once and drops its display list.
     void setGridSize(std::int32_t gridSize);
     std::int32_t getGridSize() const { return mGridSize; }
 
     Camera& camera() { return *mCamera; }
+    HeightField* heightField() const { return mHeightField.get(); }
+    SkyDome* skyDome() const { return mSkyDome.get(); }
 
 private:
     void readSettings();
     void applyFog() const;
+    void drawContents();
 
+    // Declared so that destruction releases the camera, then the sky dome,
+    // then the height field.
+    std::unique_ptr<HeightField> mHeightField;
+    std::unique_ptr<SkyDome> mSkyDome;
     std::unique_ptr<Camera> mCamera;
     bool mWireFrame = false;
     bool mAnimate = true;

@@ -21,7 +21,7 @@ void ensureGuiApplication()
     new QApplication(argc, argv); // lives until the process ends
 }
 
-OffscreenGL::OffscreenGL(int width, int height)
+OffscreenGL::OffscreenGL(int width, int height, int samples)
     : mWidth(width)
     , mHeight(height)
 {
@@ -33,7 +33,10 @@ OffscreenGL::OffscreenGL(int width, int height)
     mContext->setFormat(QSurfaceFormat::defaultFormat());
     if (!mContext->create() || !mContext->makeCurrent(mSurface.get()))
         throw std::runtime_error("no OpenGL context");
-    mFramebuffer = std::make_unique<QOpenGLFramebufferObject>(width, height, QOpenGLFramebufferObject::Depth);
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::Depth);
+    format.setSamples(samples);
+    mFramebuffer = std::make_unique<QOpenGLFramebufferObject>(width, height, format);
     mFramebuffer->bind();
     glViewport(0, 0, width, height);
 }
@@ -53,7 +56,7 @@ void OffscreenGL::makeCurrent()
 
 QImage OffscreenGL::image() const
 {
-    return mFramebuffer->toImage(false).convertToFormat(QImage::Format_RGB32);
+    return mFramebuffer->toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 unsigned int OffscreenGL::takeError()

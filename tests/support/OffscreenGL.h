@@ -10,9 +10,10 @@ class QOpenGLFramebufferObject;
 // A real OpenGL compatibility context on an offscreen surface, rendering
 // into a framebuffer of the given size with a depth buffer, current from
 // construction until destruction. Creates the QApplication on first use.
+// With samples > 0 the framebuffer is multisampled, as a window's may be.
 class OffscreenGL {
 public:
-    explicit OffscreenGL(int width = 320, int height = 240);
+    explicit OffscreenGL(int width = 320, int height = 240, int samples = 0);
     ~OffscreenGL();
 
     void makeCurrent();

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class BitmapImageRep;
+class Image;
+class TextureInfo;
+
+// One grid vertex of the terrain: position, then the detail-texture
+// coordinates (unit 0), then the light-map coordinates (unit 1). OpenGL reads
+// all three arrays from one block of these records at a stride of 28 bytes.
+struct vertex {
+    float x;
+    float y;
+    float z;
+    float detailS;
+    float detailT;
+    float lightS;
+    float lightT;
+};
+static_assert(sizeof(vertex) == 28, "OpenGL reads the vertex arrays at a stride of 28 bytes");
+
+// The terrain: an n x n grid of vertices sampled from a grey height image,
+// lying in the unit square of the ground plane (x and z from -0.5 to
+// 0.5 - 1/n, heights from 0 to 255/256), covered by a detail texture that
+// repeats 32 times across the image and a light map stretched once over it.
+//
+// The mesh is recorded in display list 1 on the first render() and replayed
+// afterwards; deleteList() makes the next render() record it anew. The list
+// and both textures live in the share group of the view's context and the
+// full-screen context, so either context draws them; the name 1 is fixed,
+// not generated, and the sky dome uses 2.
+//
+// Main thread only. Building the mesh makes no OpenGL call; loading the
+// textures, render(), deleteList() and destruction need a context of that
+// share group current.
+class HeightField {
+public:
+    static constexpr std::uint32_t kListId = 1;
+
+    // A new height field with the height image called file (a resource name
+    // with its extension, else a file path), a mesh of gridSize x gridSize
+    // vertices and the two textures (resource names with extensions). Each
+    // step runs whatever the outcome of the one before.
+    static std::unique_ptr<HeightField> heightFieldWithFile(const QString& file, const QString& detailTexture,
+                                                            const QString& lightTexture, std::int32_t gridSize);
+
+    HeightField();
+    // Deletes the display list, then frees the mesh and releases the image
+    // and the textures.
+    ~HeightField();
+    HeightField(const HeightField&) = delete;
+    HeightField& operator=(const HeightField&) = delete;
+
+    // The height image: the resource of that name, else the file at that
+    // path, else none. A null or empty name changes nothing.
+    void loadImage(const QString& name);
+    // Builds the mesh again from the height image. A grid size beyond the
+    // image's width or below zero samples every pixel of a row; sizes below 2
+    // give no triangles. Without a usable image (none, undecodable, or less
+    // high than wide) it logs "makeHeightField : failed to create bitmap" and
+    // keeps the mesh it had. The display list is left alone.
+    void makeHeightField(std::int32_t gridSize);
+    const std::shared_ptr<Image>& heightImage() const { return mHeightImage; }
+
+    // The texture for unit 0 (detail) or unit 1 (light map) from the resource
+    // named, extension included. A null name changes nothing; a name that
+    // cannot be found or loaded leaves no texture, and the unit then draws
+    // untextured.
+    void loadDetailTexture(const QString& name);
+    void loadLightingTexture(const QString& name);
+
+    // Draws the terrain: records display list 1 while drawing, filled or as
+    // lines, or replays the list recorded earlier (the flag is then ignored).
+    // Leaves behind: texture unit 0 active for both the server and the
+    // client, 2D texturing and the vertex and texture-coordinate arrays off on
+    // units 0 and 1, unit 1's environment GL_MODULATE, both textures'
+    // wrap modes GL_REPEAT, and the polygon mode of the recording (GL_LINE
+    // after a wire-frame one).
+    void render(bool wireFrame);
+    // Deletes display list 1, if this height field holds it; otherwise makes
+    // no OpenGL call.
+    void deleteList();
+
+    const vertex* vertices() const { return mVertices.get(); }
+    std::int32_t numberOfVertices() const { return mNumberOfVertices; }
+    const std::uint32_t* indices() const { return mIndices.get(); }
+    std::int32_t numberOfIndices() const { return mNumberOfIndices; }
+    const TextureInfo* detailTexture() const { return mDetailTexture.get(); }
+    const TextureInfo* lightTexture() const { return mLightTexture.get(); }
+    std::uint32_t listId() const { return mListId; }
+
+private:
+    struct Sampling {
+        std::int32_t gridSize;
+        float step; // image pixels from one grid line to the next
+    };
+    static Sampling samplingFor(int width, std::int32_t gridSize);
+    void buildVertices(const BitmapImageRep& bitmap, Sampling sampling);
+    void buildIndices(std::int32_t gridSize);
+    void setUpDetailUnit() const;
+    void setUpLightUnit() const;
+    static void releaseUnits();
+
+    std::unique_ptr<vertex[]> mVertices;
+    std::int32_t mNumberOfVertices = 0;
+    std::unique_ptr<std::uint32_t[]> mIndices;
+    std::int32_t mNumberOfIndices = 0;
+    std::shared_ptr<Image> mHeightImage;
+    std::unique_ptr<TextureInfo> mDetailTexture;
+    std::unique_ptr<TextureInfo> mLightTexture;
+    std::uint32_t mListId = 0;
+};
