@@ -1,0 +1,43 @@
+// GoogleTest before Xlib, whose macros (None, Bool) break it.
+#include <gtest/gtest.h>
+
+#include "platform/DisplayGuardianProtocol.h"
+
+namespace {
+
+using namespace DisplayGuardianProtocol;
+
+std::optional<Message> roundTrip(const Message& message)
+{
+    std::string line = encode(message);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line per message";
+    line.pop_back();
+    return decode(line);
+}
+
+TEST(DisplayGuardianProtocol, EveryMessageComesBackAsSent)
+{
+    const SavedDisplay saved{0x4e, {0x3f, 0x5e, -1280, 40, RR_Rotate_90, {0x4e, 0x51}}, {3200, 1080, 846, 285}};
+    EXPECT_EQ(roundTrip(saved), Message(saved));
+
+    const SavedDisplay alone{0x4e, {0x3f, 0x5e, 0, 0, RR_Rotate_0, {}}, {1024, 768, 271, 203}};
+    EXPECT_EQ(roundTrip(alone), Message(alone));
+
+    EXPECT_EQ(roundTrip(ModeSet{0x4e, 0x60}), Message(ModeSet{0x4e, 0x60}));
+    EXPECT_EQ(roundTrip(Release{}), Message(Release{}));
+}
+
+TEST(DisplayGuardianProtocol, IgnoresLinesThatAreNotWholeMessages)
+{
+    EXPECT_FALSE(decode(""));
+    EXPECT_FALSE(decode("restore 78 94"));
+    EXPECT_FALSE(decode("set 78"));
+    EXPECT_FALSE(decode("set 78 94 12"));
+    EXPECT_FALSE(decode("set seventy-eight 94"));
+    EXPECT_FALSE(decode("release now"));
+    EXPECT_FALSE(decode("save 78 63 94 0 0 1 1024 768 271 203 2 78"));
+    EXPECT_FALSE(decode("save 78 63 94 0 0 1 1024 768 271 203 1000000000 78"));
+}
+
+} // namespace
