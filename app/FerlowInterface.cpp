@@ -2,15 +2,31 @@
 
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
+#include "platform/ResourceBundle.h"
 #include "platform/Window.h"
+#include "prefs/PreferencesPanel.h"
+#include "prefs/PrefsController.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 
+namespace {
+
+// The grid-size slider ends at the height image's width, read from its header.
+int heightImageWidth()
+{
+    const auto path = ResourceBundle::mainBundle().pathForResource(QStringLiteral("heightmap"), QStringLiteral("png"));
+    return path ? QImageReader(*path).size().width() : 0;
+}
+
+} // namespace
+
 FerlowInterface::FerlowInterface()
     : mController(std::make_unique<MainController>())
+    , mPrefsController(std::make_unique<PrefsController>())
     , mWindow(std::make_unique<Window>())
 {
     mWindow->setWindowTitle(QStringLiteral("Ferlow"));
@@ -21,24 +37,53 @@ FerlowInterface::FerlowInterface()
         mView = view.release();
         mWindow->setCentralWidget(mView->container()); // the container owns the view from here on
         mView->setController(mController.get());
-        mController->setOutlets(mView, mWindow.get());
+        buildPreferences();
+        mController->setOutlets(mView, mWindow.get(), mPanel, mPrefsController.get());
     } else {
         showNoOpenGLMessage();
     }
     buildMenus();
 }
 
-// The controller goes first: it refers to the view, which the window owns.
+// The controllers go first: they refer to the view and the panel, which the
+// window owns.
 FerlowInterface::~FerlowInterface()
 {
     mController.reset();
+    mPrefsController.reset();
 }
 
 std::vector<InterfaceObject*> FerlowInterface::awakeOrder()
 {
     if (!mView)
         return {};
-    return {mController.get()};
+    return {mController.get(), mPrefsController.get()};
+}
+
+void FerlowInterface::buildPreferences()
+{
+    mPanel = new PreferencesPanel(mWindow.get(), heightImageWidth());
+    PreferencesPanel& p = *mPanel;
+    mPrefsController->setOutlets({p.gridSizeSlider, p.gridSizeTextField, p.ferlowHeightSlider, p.ferlowHeightTextField,
+                                  p.speedSlider, p.speedTextField, p.lookAheadSlider, p.lookAheadTextField,
+                                  p.cameraHeightSlider, p.cameraHeightTextField, p.fogDensitySlider,
+                                  p.fogDensityTextField, p.fogColourButton, p.resolutionPopUpButton, mView});
+    PrefsController* prefs = mPrefsController.get();
+    p.gridSizeSlider->setAction([prefs](Slider* s) { prefs->selectGridSize(s); });
+    p.ferlowHeightSlider->setAction([prefs](Slider* s) { prefs->selectFerlowHeight(s); });
+    p.speedSlider->setAction([prefs](Slider* s) { prefs->selectSpeed(s); });
+    p.lookAheadSlider->setAction([prefs](Slider* s) { prefs->selectLookAhead(s); });
+    p.cameraHeightSlider->setAction([prefs](Slider* s) { prefs->selectCameraHeight(s); });
+    p.fogDensitySlider->setAction([prefs](Slider* s) { prefs->selectFogDensity(s); });
+    p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
+    p.resolutionPopUpButton->setAction([prefs](PopUpButton* b) { prefs->selectResolution(b); });
+    QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
+                     [prefs] { prefs->selectDefaultSettings(); });
+    // Keys work again without a click once the panel is gone.
+    mPanel->setOnClose([this] {
+        mWindow->activateWindow();
+        mView->container()->setFocus(Qt::ActiveWindowFocusReason);
+    });
 }
 
 ApplicationDelegate& FerlowInterface::delegate()
@@ -75,6 +120,11 @@ void FerlowInterface::buildMenus()
                                           "drawn with OpenGL.</p><p>Space starts and stops the flight, W "
                                           "toggles wire frame; drag to turn the camera, scroll to zoom.</p>"));
     });
+    if (mView) {
+        QAction* preferences = ferlow->addAction(QStringLiteral("&Preferences…"), mWindow.get(),
+                                                 [this] { mController->openPrefsWindow(); });
+        preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    }
     ferlow->addSeparator();
     QAction* quit = ferlow->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);

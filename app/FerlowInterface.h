@@ -6,11 +6,14 @@
 
 class FerlowOpenGLView;
 class MainController;
+class PreferencesPanel;
+class PrefsController;
 class QAction;
 class Window;
 
 // The main interface: the main window titled "Ferlow" with its menu bar and
-// the OpenGL view, and the controller, connected to each other.
+// the OpenGL view, the preferences panel, and the two controllers, connected
+// to each other.
 class FerlowInterface : public MainInterface {
 public:
     static constexpr int kDefaultWidth = 1024;
@@ -26,15 +29,20 @@ public:
     Window* window() const { return mWindow.get(); }
     FerlowOpenGLView* view() const { return mView; }
     MainController* controller() const { return mController.get(); }
+    PrefsController* prefsController() const { return mPrefsController.get(); }
+    PreferencesPanel* preferencesPanel() const { return mPanel; }
 
 private:
+    void buildPreferences();
     void buildMenus();
     void showNoOpenGLMessage();
     void updateMenuStates();
 
     std::unique_ptr<MainController> mController;
+    std::unique_ptr<PrefsController> mPrefsController;
     std::unique_ptr<Window> mWindow;
     FerlowOpenGLView* mView = nullptr; // owned by the window, through its container
+    PreferencesPanel* mPanel = nullptr; // owned by the window
     QAction* mStartAction = nullptr;
     QAction* mStopAction = nullptr;
 };

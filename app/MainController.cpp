@@ -3,17 +3,98 @@
 #include "app/FerlowOpenGLView.h"
 #include "platform/Defaults.h"
 #include "platform/OpenGLContext.h"
+#include "platform/Panel.h"
 #include "platform/Timer.h"
 #include "platform/Window.h"
+#include "prefs/PrefsController.h"
+
+#include <algorithm>
 
 MainController::MainController() = default;
 
 MainController::~MainController() = default;
 
-void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow)
+void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow, Panel* preferencesWindow,
+                                PrefsController* prefsController)
 {
     mOpenGLView = openGLView;
     mFerlowWindow = ferlowWindow;
+    mPreferencesWindow = preferencesWindow;
+    mPrefsController = prefsController;
+}
+
+void MainController::openPrefsWindow(const void*)
+{
+    mPreferencesWindow->makeKeyAndOrderFront();
+}
+
+// One command per character, the first UTF-16 unit of the key's characters
+// with no modifier but Shift; letters act alike in either case. Settings go
+// through the preferences controller, so the panel, the scene and the store
+// stay equal. Keys not listed do nothing, silently.
+void MainController::keyDown(const KeyEvent& event)
+{
+    if (event.charactersIgnoringModifiers.empty())
+        return;
+    Scene& scene = *mOpenGLView->getScene();
+    switch (event.charactersIgnoringModifiers.front()) {
+    case FunctionKey::Escape:
+        stayInFullScreenMode = false;
+        break;
+    case u' ':
+        toggleAnimation();
+        break;
+    case u'w':
+    case u'W':
+        toggleWireFrame(this);
+        break;
+    case u's':
+    case u'S':
+        if (isAnimating)
+            mPrefsController->setLookAhead(scene.getLookAhead() + kLookAheadUp);
+        break;
+    case u'x':
+    case u'X':
+        if (isAnimating)
+            mPrefsController->setLookAhead(scene.getLookAhead() - kLookAheadDown);
+        break;
+    case u'a':
+    case u'A':
+        if (isAnimating)
+            mPrefsController->setCameraHeight(scene.getCameraHeight() + kCameraHeightUp);
+        break;
+    case u'z':
+    case u'Z':
+        if (isAnimating)
+            mPrefsController->setCameraHeight(scene.getCameraHeight() - kCameraHeightDown);
+        break;
+    case FunctionKey::UpArrow:
+        if (isAnimating)
+            mPrefsController->setAnimationSpeed(std::min(scene.getAnimationSpeed() + kSpeedStep, kMaxSpeed));
+        else
+            stepCamera(true);
+        break;
+    case FunctionKey::DownArrow:
+        if (isAnimating)
+            mPrefsController->setAnimationSpeed(std::max(scene.getAnimationSpeed() - kSpeedStep, kMinSpeed));
+        else
+            stepCamera(false);
+        break;
+    default:
+        break;
+    }
+}
+
+// While full screen runs its own loop, that loop draws the next frame.
+void MainController::stepCamera(bool forwards)
+{
+    Camera& camera = mOpenGLView->getScene()->camera();
+    if (forwards)
+        camera.moveForwards(kCameraStep);
+    else
+        camera.moveBackwards(kCameraStep);
+    if (!stayInFullScreenMode)
+        mOpenGLView->setNeedsDisplay(true);
 }
 
 void MainController::awakeFromNib()

@@ -7,6 +7,8 @@
 
 class FerlowOpenGLView;
 class OpenGLContext;
+class Panel;
+class PrefsController;
 class Timer;
 class Window;
 
@@ -29,12 +31,29 @@ public:
     MainController();
     ~MainController() override;
 
+    // Rate changes of the arrow keys, and their bounds.
+    static constexpr float kSpeedStep = 2.0f;
+    static constexpr float kMaxSpeed = 50.0f;
+    static constexpr float kMinSpeed = -5.0f;
+    // Look-ahead and camera height rise and fall by uneven steps.
+    static constexpr float kLookAheadUp = 0.06f;
+    static constexpr float kLookAheadDown = 0.03f;
+    static constexpr float kCameraHeightUp = 0.03f;
+    static constexpr float kCameraHeightDown = 0.06f;
+    // The arrow keys' step of a standing camera.
+    static constexpr float kCameraStep = 0.1f;
+
     // Outlets, connected once when the interface is loaded.
-    void setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow);
+    void setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow, Panel* preferencesWindow,
+                    PrefsController* prefsController);
 
     void awakeFromNib() override;
     bool applicationShouldTerminateAfterLastWindowClosed() override { return true; }
 
+    // The keyboard commands; see MainController.cpp.
+    void keyDown(const KeyEvent& event) override;
+
+    void openPrefsWindow(const void* sender = nullptr);
     void toggleWireFrame(const void* sender = nullptr);
     void toggleAnimation();
     void selectStartAnimation(const void* sender = nullptr);
@@ -49,6 +68,7 @@ public:
     bool animating() const { return isAnimating; }
     const Timer* timer() const { return animationTimer.get(); }
     bool isInFullScreenMode() const;
+    bool inFullScreenLoop() const { return stayInFullScreenMode; }
 
 private:
     bool isAnimating = false;
@@ -57,4 +77,8 @@ private:
     std::unique_ptr<OpenGLContext> fullScreenContext;
     FerlowOpenGLView* mOpenGLView = nullptr;
     Window* mFerlowWindow = nullptr;
+    Panel* mPreferencesWindow = nullptr;
+    PrefsController* mPrefsController = nullptr;
+
+    void stepCamera(bool forwards);
 };

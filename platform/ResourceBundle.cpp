@@ -4,10 +4,24 @@
 
 #include <QFileInfo>
 
+namespace {
+const QString kCompiledInRoot = QStringLiteral(":");
+
+ResourceBundle& mainBundleInstance()
+{
+    static ResourceBundle bundle(kCompiledInRoot);
+    return bundle;
+}
+} // namespace
+
 const ResourceBundle& ResourceBundle::mainBundle()
 {
-    static const ResourceBundle bundle(QStringLiteral(":"));
-    return bundle;
+    return mainBundleInstance();
+}
+
+void ResourceBundle::replaceMainBundle(std::optional<QString> root)
+{
+    mainBundleInstance() = ResourceBundle(root.value_or(kCompiledInRoot));
 }
 
 ResourceBundle::ResourceBundle(QString root)

@@ -11,6 +11,9 @@ class ResourceBundle {
 public:
     // The bundle of the running program.
     static const ResourceBundle& mainBundle();
+    // Puts the main bundle's resources under another directory (tests of
+    // damaged resource files); nothing restores the compiled-in resources.
+    static void replaceMainBundle(std::optional<QString> root);
 
     // A bundle whose resources lie directly under the directory root.
     explicit ResourceBundle(QString root);

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <functional>
+
+// Panel controls in the terms the preferences work in. Each sends its action
+// on every change the user makes; setting a value from code sends nothing.
+
+// A colour as calibrated RGB components with alpha, each 0 to 1.
+struct Color {
+    double red = 0.0;
+    double green = 0.0;
+    double blue = 0.0;
+    double alpha = 0.0;
+
+    static Color colorWithCalibratedRed(double red, double green, double blue, double alpha)
+    {
+        return {red, green, blue, alpha};
+    }
+    bool operator==(const Color&) const = default;
+};
+
+// A horizontal slider over a range of floats, kept in `steps` even steps.
+class Slider : public QSlider {
+public:
+    Slider(double minValue, double maxValue, int steps, QWidget* parent = nullptr);
+
+    // Called with the slider on each change by the user.
+    void setAction(std::function<void(Slider*)> action) { mAction = std::move(action); }
+    // Whether a drag sends its action continuously or once, on release.
+    void setContinuous(bool continuous) { setTracking(continuous); }
+
+    float floatValue() const;
+    int intValue() const;
+    void setFloatValue(float value);
+    void setIntValue(int value);
+
+    double minValue() const { return mMin; }
+    double maxValue() const { return mMax; }
+    // Changes the range, keeping the value where it fits.
+    void setRange(double minValue, double maxValue, int steps);
+
+private:
+    double valueAt(int position) const;
+    int positionOf(double value) const;
+
+    double mMin;
+    double mMax;
+    std::function<void(Slider*)> mAction;
+};
+
+// A read-only text beside a slider.
+class TextField : public QLabel {
+public:
+    using QLabel::QLabel;
+    void setStringValue(const QString& text) { setText(text); }
+    void setIntValue(int value) { setText(QString::number(value)); }
+    QString stringValue() const { return text(); }
+};
+
+// A swatch that opens the colour dialog, alpha included.
+class ColorWell : public QPushButton {
+public:
+    explicit ColorWell(QWidget* parent = nullptr);
+    void setAction(std::function<void(ColorWell*)> action) { mAction = std::move(action); }
+    Color color() const { return mColor; }
+    void setColor(const Color& color);
+    // What a pick in the dialog does: takes the colour and sends the action.
+    void takeColor(const QColor& picked);
+
+private:
+    void openDialog();
+
+    Color mColor;
+    std::function<void(ColorWell*)> mAction;
+};
+
+// A pop-up menu of titles; separators are items of their own, so item
+// indices stay as they were added.
+class PopUpButton : public QComboBox {
+public:
+    explicit PopUpButton(QWidget* parent = nullptr);
+    void setAction(std::function<void(PopUpButton*)> action) { mAction = std::move(action); }
+
+    void removeAllItems();
+    void addItemWithTitle(const QString& title);
+    void addSeparatorItem();
+    int indexOfSelectedItem() const { return currentIndex(); }
+    void selectItemAtIndex(int index);
+    int numberOfItems() const { return count(); }
+    QString itemTitleAtIndex(int index) const { return itemText(index); }
+
+private:
+    std::function<void(PopUpButton*)> mAction;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+// A tool window beside a main window: it floats over it, is not a window of
+// its own in the task bar, and never keeps the program alive.
+class Panel : public QWidget {
+public:
+    explicit Panel(QWidget* mainWindow);
+
+    void makeKeyAndOrderFront();
+    // Called whenever the panel goes out of sight.
+    void setOnClose(std::function<void()> onClose) { mOnClose = std::move(onClose); }
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    std::function<void()> mOnClose;
+};

@@ -1,0 +1,359 @@
+#include "prefs/PrefsController.h"
+
+#include "app/FerlowOpenGLView.h"
+#include "platform/Defaults.h"
+#include "platform/ResourceBundle.h"
+#include "platform/SettingsStore.h"
+#include "scene/Scene.h"
+
+#include <QVariantList>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kSpeed = QStringLiteral("Speed");
+const QString kLookAhead = QStringLiteral("LookAhead");
+const QString kCameraHeight = QStringLiteral("CameraHeight");
+const QString kFerlowHeight = QStringLiteral("FerlowHeight");
+const QString kGridSize = QStringLiteral("GridSize");
+const QString kFogDensity = QStringLiteral("FogDensity");
+const QString kFogColour = QStringLiteral("FogColour");
+const QString kFullScreenWidth = QStringLiteral("FullScreenWidth");
+const QString kFullScreenHeight = QStringLiteral("FullScreenHeight");
+const QString kFullScreenStretched = QStringLiteral("FullScreenStretched");
+const QString kStringTable = QStringLiteral("Custom");
+const QString kDontChangeKey = QStringLiteral("DontChange");
+const QString kNotEnabledKey = QStringLiteral(
+    "Not enabled because this setting is not used by computers running Mac OS X Leopard or later.");
+
+SettingsStore& store()
+{
+    return SettingsStore::standardUserDefaults();
+}
+
+int modeValue(const DisplayModeDictionary& mode, const char* key)
+{
+    return mode.value(QString::fromLatin1(key)).toInt();
+}
+
+bool isStretched(const DisplayModeDictionary& mode)
+{
+    return (mode.value(QStringLiteral("IOFlags")).toLongLong() & PrefsController::kStretchedFlag) != 0;
+}
+
+// A value of Defaults.plist as a number, if it is a usable one.
+std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key)
+{
+    const QVariant value = dictionary.value(key);
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok || !std::isfinite(number) || value.typeId() == QMetaType::QVariantList)
+        return std::nullopt;
+    return number;
+}
+
+} // namespace
+
+void PrefsController::setOutlets(const Outlets& o)
+{
+    mGridSizeSlider = o.gridSizeSlider;
+    mGridSizeTextField = o.gridSizeTextField;
+    mFerlowHeightSlider = o.ferlowHeightSlider;
+    mFerlowHeightTextField = o.ferlowHeightTextField;
+    mSpeedSlider = o.speedSlider;
+    mSpeedTextField = o.speedTextField;
+    mLookAheadSlider = o.lookAheadSlider;
+    mLookAheadTextField = o.lookAheadTextField;
+    mCameraHeightSlider = o.cameraHeightSlider;
+    mCameraHeightTextField = o.cameraHeightTextField;
+    mFogDensitySlider = o.fogDensitySlider;
+    mFogDensityTextField = o.fogDensityTextField;
+    mFogColourButton = o.fogColourButton;
+    mResolutionPopUpButton = o.resolutionPopUpButton;
+    mFerlowOpenGLView = o.ferlowOpenGLView;
+}
+
+QString PrefsController::formatValue(float value)
+{
+    return QString::asprintf("%.2f ", static_cast<double>(value));
+}
+
+QString PrefsController::formatFogDensity(double value)
+{
+    return QString::asprintf("%.3f ", value);
+}
+
+Scene& PrefsController::scene() const
+{
+    return *mFerlowOpenGLView->getScene();
+}
+
+void PrefsController::awakeFromNib()
+{
+    Defaults::registerWithStandardStore();
+    const auto showFloat = [](const QString& key, TextField* field, Slider* slider) {
+        const float value = store().floatForKey(key);
+        field->setStringValue(formatValue(value));
+        slider->setFloatValue(value);
+    };
+    showFloat(kSpeed, mSpeedTextField, mSpeedSlider);
+    showFloat(kFerlowHeight, mFerlowHeightTextField, mFerlowHeightSlider);
+    showFloat(kCameraHeight, mCameraHeightTextField, mCameraHeightSlider);
+    showFloat(kLookAhead, mLookAheadTextField, mLookAheadSlider);
+
+    const auto gridSize = static_cast<std::int32_t>(store().integerForKey(kGridSize));
+    mGridSizeTextField->setIntValue(gridSize);
+    mGridSizeSlider->setIntValue(gridSize);
+
+    const float fogDensity = store().floatForKey(kFogDensity);
+    mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(fogDensity) * 0.01));
+    mFogDensitySlider->setFloatValue(fogDensity);
+
+    const std::array<float, 4> colour = Scene::fogColourFromSetting(store().objectForKey(kFogColour));
+    mFogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
+
+    const DisplayServices& services = DisplayServices::shared();
+    mOriginalDisplayMode = services.displayCurrentMode(services.mainDisplayID());
+    createResolutionMenu();
+}
+
+void PrefsController::setAnimationSpeed(float speed)
+{
+    mSpeedTextField->setStringValue(formatValue(speed));
+    scene().setAnimationSpeed(speed);
+    mSpeedSlider->setFloatValue(speed);
+    store().setFloat(speed, kSpeed);
+}
+
+void PrefsController::setCameraHeight(float height)
+{
+    mCameraHeightTextField->setStringValue(formatValue(height));
+    scene().setCameraHeight(height);
+    mCameraHeightSlider->setFloatValue(height);
+    store().setFloat(height, kCameraHeight);
+}
+
+void PrefsController::setLookAhead(float distance)
+{
+    mLookAheadTextField->setStringValue(formatValue(distance));
+    scene().setLookAhead(distance);
+    mLookAheadSlider->setFloatValue(distance);
+    store().setFloat(distance, kLookAhead);
+}
+
+// A frame without a step along the path; turning the animation back on
+// restarts the scene's clock, so the time a rebuild took does not move the
+// camera either.
+void PrefsController::pausedRedraw()
+{
+    const bool animating = scene().getAnimate();
+    scene().setAnimate(false);
+    mFerlowOpenGLView->display();
+    if (animating)
+        scene().setAnimate(true);
+}
+
+// The camera placed anew, at the same point of its path, for a changed
+// look-ahead or eye height (moveCamera), or left where it is; a frame drawn
+// at speed 0 either way, then the speed restored.
+void PrefsController::refreshCamera(bool moveCamera)
+{
+    const float speed = scene().getAnimationSpeed();
+    scene().setAnimationSpeed(0.0f);
+    if (moveCamera)
+        scene().animate();
+    mFerlowOpenGLView->display();
+    scene().setAnimationSpeed(speed);
+}
+
+void PrefsController::cameraRefresh()
+{
+    refreshCamera(true);
+}
+
+void PrefsController::stillRedraw()
+{
+    refreshCamera(false);
+}
+
+void PrefsController::selectSpeed(Slider* sender)
+{
+    const float value = sender->floatValue();
+    mSpeedTextField->setStringValue(formatValue(value));
+    scene().setAnimationSpeed(value);
+    store().setFloat(value, kSpeed);
+}
+
+void PrefsController::selectFerlowHeight(Slider* sender)
+{
+    const float value = sender->floatValue();
+    mFerlowHeightTextField->setStringValue(formatValue(value));
+    scene().setFerlowHeight(value);
+    store().setFloat(value, kFerlowHeight);
+    pausedRedraw();
+}
+
+void PrefsController::selectLookAhead(Slider* sender)
+{
+    const float value = sender->floatValue();
+    mLookAheadTextField->setStringValue(formatValue(value));
+    scene().setLookAhead(value);
+    store().setFloat(value, kLookAhead);
+    cameraRefresh();
+}
+
+void PrefsController::selectCameraHeight(Slider* sender)
+{
+    const float value = sender->floatValue();
+    mCameraHeightTextField->setStringValue(formatValue(value));
+    scene().setCameraHeight(value);
+    store().setFloat(value, kCameraHeight);
+    cameraRefresh();
+}
+
+void PrefsController::selectFogDensity(Slider* sender)
+{
+    const float value = sender->floatValue();
+    const float density = value * Scene::kFogDensityScale;
+    mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(density)));
+    scene().setFogDensity(density);
+    store().setFloat(value, kFogDensity);
+    stillRedraw();
+}
+
+void PrefsController::selectGridSize(Slider* sender)
+{
+    const int value = sender->intValue();
+    mGridSizeTextField->setIntValue(value);
+    scene().setGridSize(value);
+    store().setInteger(value, kGridSize);
+    pausedRedraw();
+}
+
+void PrefsController::selectFogColour(ColorWell* sender)
+{
+    const Color colour = sender->color();
+    store().setObject(QVariantList{colour.red, colour.green, colour.blue, colour.alpha}, kFogColour);
+    scene().setFogColour(static_cast<float>(colour.red), static_cast<float>(colour.green),
+                         static_cast<float>(colour.blue), static_cast<float>(colour.alpha));
+    mFerlowOpenGLView->display();
+}
+
+// Keys that Defaults.plist lacks, or holds in a form that is no number (a
+// colour of fewer than four), keep their current values: resetting them to 0
+// would stop the flight or flatten the terrain for a damaged resource file.
+void PrefsController::selectDefaultSettings(const void*)
+{
+    const QVariantMap defaults = Defaults::dictionary().value_or(QVariantMap());
+    Scene& live = scene();
+    const auto resetFloat = [&](const QString& key, void (Scene::*setter)(float), float scale) {
+        if (const auto number = numberIn(defaults, key)) {
+            const float value = static_cast<float>(*number);
+            store().setFloat(value, key);
+            (live.*setter)(value * scale);
+        }
+    };
+    resetFloat(kSpeed, &Scene::setAnimationSpeed, 1.0f);
+    resetFloat(kFerlowHeight, &Scene::setFerlowHeight, 1.0f);
+    resetFloat(kCameraHeight, &Scene::setCameraHeight, 1.0f);
+    resetFloat(kLookAhead, &Scene::setLookAhead, 1.0f);
+    resetFloat(kFogDensity, &Scene::setFogDensity, Scene::kFogDensityScale);
+    if (const auto number = numberIn(defaults, kGridSize)) {
+        const auto value = static_cast<std::int32_t>(static_cast<qint64>(*number));
+        store().setInteger(value, kGridSize);
+        live.setGridSize(value);
+    }
+    const QVariantList colour = defaults.value(kFogColour).toList();
+    if (colour.size() >= 4) {
+        store().setObject(colour, kFogColour);
+        const std::array<float, 4> c = Scene::fogColourFromSetting(colour);
+        live.setFogColour(c[0], c[1], c[2], c[3]);
+    }
+    awakeFromNib();
+}
+
+int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void*)
+{
+    const std::int32_t areaA = modeValue(a, "Width") * modeValue(a, "Height");
+    const std::int32_t areaB = modeValue(b, "Width") * modeValue(b, "Height");
+    if (areaA != areaB)
+        return areaA - areaB;
+    const int depthA = modeValue(a, "BitsPerPixel");
+    const int depthB = modeValue(b, "BitsPerPixel");
+    if (depthA != depthB)
+        return depthA - depthB;
+    const bool stretchedA = isStretched(a);
+    const bool stretchedB = isStretched(b);
+    if (stretchedA == stretchedB)
+        return 0;
+    return stretchedA ? -1 : 1;
+}
+
+void PrefsController::createResolutionMenu()
+{
+    const qint64 storedWidth = store().integerForKey(kFullScreenWidth);
+    const qint64 storedHeight = store().integerForKey(kFullScreenHeight);
+    const bool storedStretched = store().boolForKey(kFullScreenStretched);
+
+    const DisplayServices& services = DisplayServices::shared();
+    const std::vector<DisplayModeDictionary> available = services.displayAvailableModes(services.mainDisplayID());
+    if (mDisplayModes)
+        mDisplayModes->clear();
+    else
+        mDisplayModes.emplace();
+
+    const int depth = mOriginalDisplayMode ? modeValue(*mOriginalDisplayMode, "BitsPerPixel") : 0;
+    std::copy_if(available.begin(), available.end(), std::back_inserter(*mDisplayModes),
+                 [depth](const DisplayModeDictionary& mode) { return modeValue(mode, "BitsPerPixel") == depth; });
+    // Stable, so that modes alike in all three keys keep the platform's order.
+    std::stable_sort(mDisplayModes->begin(), mDisplayModes->end(),
+                     [](const auto& a, const auto& b) { return compareDisplayModes(a, b, nullptr) < 0; });
+
+    const ResourceBundle& bundle = ResourceBundle::mainBundle();
+    mResolutionPopUpButton->removeAllItems();
+    mResolutionPopUpButton->addItemWithTitle(bundle.localizedStringForKey(kDontChangeKey, QString(), kStringTable));
+    mResolutionPopUpButton->addSeparatorItem();
+    mResolutionPopUpButton->selectItemAtIndex(0);
+
+    for (std::size_t i = 0; i < mDisplayModes->size(); ++i) {
+        const DisplayModeDictionary& mode = (*mDisplayModes)[i];
+        const int w = modeValue(mode, "Width");
+        const int h = modeValue(mode, "Height");
+        const bool stretched = isStretched(mode);
+        mResolutionPopUpButton->addItemWithTitle(
+            QString::asprintf(stretched ? "%d x %d (Stretched)" : "%d x %d", w, h));
+        if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
+            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
+    }
+
+    // Full screen uses the chosen mode only where the display can switch.
+    if (!services.canSwitchModes()) {
+        mResolutionPopUpButton->setEnabled(false);
+        mResolutionPopUpButton->setToolTip(bundle.localizedStringForKey(kNotEnabledKey, QString(), kStringTable));
+    }
+}
+
+// The first item, or none selected, stores 0, 0 and false.
+void PrefsController::selectResolution(const void*)
+{
+    qint64 width = 0;
+    qint64 height = 0;
+    bool stretched = false;
+    if (const auto mode = displayMode()) {
+        width = modeValue(*mode, "Width");
+        height = modeValue(*mode, "Height");
+        stretched = isStretched(*mode);
+    }
+    store().setInteger(width, kFullScreenWidth);
+    store().setInteger(height, kFullScreenHeight);
+    store().setBool(stretched, kFullScreenStretched);
+}
+
+std::optional<DisplayModeDictionary> PrefsController::displayMode() const
+{
+    const int k = mResolutionPopUpButton->indexOfSelectedItem();
+    if (k < 2 || !mDisplayModes || std::size_t(k - 2) >= mDisplayModes->size())
+        return std::nullopt;
+    return (*mDisplayModes)[std::size_t(k - 2)];
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/Controls.h"
+#include "platform/DisplayServices.h"
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+class FerlowOpenGLView;
+class Scene;
+
+// Keeps each scene setting equal in three places: the settings store, the
+// live Scene and the preferences panel's controls. Also offers the display
+// modes for full screen and stores the choice.
+//
+// The store keys, their forms and what the Scene holds:
+//   "Speed", "LookAhead", "CameraHeight", "FerlowHeight"  float, as stored
+//   "GridSize"                                           integer, as stored
+//   "FogDensity"  float in hundredths; the Scene holds it times 0.01
+//   "FogColour"   four numbers, red, green, blue, alpha
+//   "FullScreenWidth", "FullScreenHeight" (integers), "FullScreenStretched"
+//                 (bool): the full-screen display mode; 0, 0, false keep
+//                 the display's mode.
+class PrefsController : public InterfaceObject {
+public:
+    static constexpr std::int64_t kStretchedFlag = 0x800;
+
+    struct Outlets {
+        Slider* gridSizeSlider;
+        TextField* gridSizeTextField;
+        Slider* ferlowHeightSlider;
+        TextField* ferlowHeightTextField;
+        Slider* speedSlider;
+        TextField* speedTextField;
+        Slider* lookAheadSlider;
+        TextField* lookAheadTextField;
+        Slider* cameraHeightSlider;
+        TextField* cameraHeightTextField;
+        Slider* fogDensitySlider;
+        TextField* fogDensityTextField;
+        ColorWell* fogColourButton;
+        PopUpButton* resolutionPopUpButton;
+        FerlowOpenGLView* ferlowOpenGLView;
+    };
+    void setOutlets(const Outlets& outlets);
+
+    void awakeFromNib() override;
+    void createResolutionMenu();
+
+    // From the keyboard commands: text field, Scene, slider, store; no redraw.
+    void setAnimationSpeed(float speed);
+    void setCameraHeight(float height);
+    void setLookAhead(float distance);
+
+    void selectGridSize(Slider* sender);
+    void selectFerlowHeight(Slider* sender);
+    void selectSpeed(Slider* sender);
+    void selectLookAhead(Slider* sender);
+    void selectCameraHeight(Slider* sender);
+    void selectFogDensity(Slider* sender);
+    void selectFogColour(ColorWell* sender);
+    void selectDefaultSettings(const void* sender = nullptr);
+    void selectResolution(const void* sender = nullptr);
+
+    // The mode chosen for full screen, or nothing to keep the display's.
+    std::optional<DisplayModeDictionary> displayMode() const;
+
+    static QString formatValue(float value);        // "%.2f "
+    static QString formatFogDensity(double value);  // "%.3f "
+
+private:
+    Scene& scene() const;
+    void pausedRedraw();
+    void cameraRefresh();
+    void stillRedraw();
+    void refreshCamera(bool moveCamera);
+
+    Slider* mGridSizeSlider = nullptr;
+    TextField* mGridSizeTextField = nullptr;
+    Slider* mFerlowHeightSlider = nullptr;
+    TextField* mFerlowHeightTextField = nullptr;
+    Slider* mSpeedSlider = nullptr;
+    TextField* mSpeedTextField = nullptr;
+    Slider* mLookAheadSlider = nullptr;
+    TextField* mLookAheadTextField = nullptr;
+    Slider* mCameraHeightSlider = nullptr;
+    TextField* mCameraHeightTextField = nullptr;
+    Slider* mFogDensitySlider = nullptr;
+    TextField* mFogDensityTextField = nullptr;
+    ColorWell* mFogColourButton = nullptr;
+    PopUpButton* mResolutionPopUpButton = nullptr;
+    FerlowOpenGLView* mFerlowOpenGLView = nullptr;
+    std::optional<std::vector<DisplayModeDictionary>> mDisplayModes;
+    std::optional<DisplayModeDictionary> mOriginalDisplayMode;
+};
+
+// Orders display modes by area, then depth, stretched modes first among
+// equals: negative, zero or positive like a comparison function.
+int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void* context);

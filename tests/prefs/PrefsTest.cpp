@@ -1,0 +1,418 @@
+#include "app/FerlowInterface.h"
+#include "app/FerlowOpenGLView.h"
+#include "app/MainController.h"
+#include "platform/Defaults.h"
+#include "platform/DisplayServices.h"
+#include "platform/ResourceBundle.h"
+#include "platform/SettingsStore.h"
+#include "prefs/PreferencesPanel.h"
+#include "prefs/PrefsController.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+DisplayModeDictionary mode(int width, int height, int depth, bool stretched = false, double refresh = 60.0)
+{
+    return {{QStringLiteral("Width"), qint64(width)},
+            {QStringLiteral("Height"), qint64(height)},
+            {QStringLiteral("BitsPerPixel"), qint64(depth)},
+            {QStringLiteral("IOFlags"), qint64(stretched ? PrefsController::kStretchedFlag : 0)},
+            {QStringLiteral("RefreshRate"), refresh}};
+}
+
+// Display services that report a given list of modes.
+class ListedModes : public DisplayServices {
+public:
+    ListedModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
+        : mModes(std::move(modes)), mCurrent(std::move(current)), mCanSwitch(canSwitch)
+    {
+    }
+    bool canSwitchModes() const override { return mCanSwitch; }
+    DisplayID mainDisplayID() const override { return 1; }
+    std::optional<DisplayModeDictionary> displayCurrentMode(DisplayID) const override { return mCurrent; }
+    std::vector<DisplayModeDictionary> displayAvailableModes(DisplayID) const override { return mModes; }
+    bool displaySwitchToMode(DisplayID, const DisplayModeDictionary&) override { return false; }
+    int displayPixelsWide(DisplayID) const override { return 0; }
+    int displayPixelsHigh(DisplayID) const override { return 0; }
+    void releaseAllDisplays() override {}
+
+private:
+    std::vector<DisplayModeDictionary> mModes;
+    DisplayModeDictionary mCurrent;
+    bool mCanSwitch;
+};
+
+// A store read afresh from the file, to see what really reached the disk.
+SettingsStore diskStore()
+{
+    return SettingsStore(SettingsStore::standardFilePath());
+}
+
+class Prefs : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureGuiApplication();
+        // Nothing chosen for full screen, whatever an earlier test stored.
+        SettingsStore& store = SettingsStore::standardUserDefaults();
+        store.setInteger(0, QStringLiteral("FullScreenWidth"));
+        store.setInteger(0, QStringLiteral("FullScreenHeight"));
+        store.setBool(false, QStringLiteral("FullScreenStretched"));
+        useModes({mode(640, 480, 32), mode(1024, 768, 32)}, mode(1024, 768, 32), true);
+    }
+    void TearDown() override
+    {
+        interface.reset();
+        DisplayServices::replace(nullptr);
+        ResourceBundle::replaceMainBundle(std::nullopt);
+    }
+
+    void useModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
+    {
+        DisplayServices::replace(std::make_unique<ListedModes>(std::move(modes), std::move(current), canSwitch));
+    }
+    void start()
+    {
+        Scene::pathState() = {};
+        interface = std::make_unique<FerlowInterface>();
+        for (InterfaceObject* object : interface->awakeOrder())
+            object->awakeFromNib();
+        interface->showMainWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->view()));
+    }
+    PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
+    PrefsController& prefs() const { return *interface->prefsController(); }
+    MainController& controller() const { return *interface->controller(); }
+    Scene& scene() const { return *interface->view()->getScene(); }
+    std::uint64_t frames() const { return interface->view()->framesDrawn(); }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QCoreApplication::sendEvent(interface->view(), &event);
+    }
+    // Moves a slider as a user would: its action follows.
+    static void drag(Slider* slider, double value)
+    {
+        const double fraction = (value - slider->minValue()) / (slider->maxValue() - slider->minValue());
+        slider->setValue(int(std::lround(fraction * slider->maximum())));
+    }
+
+    std::unique_ptr<FerlowInterface> interface;
+};
+
+TEST_F(Prefs, ControlsStartFromTheStore)
+{
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.setFloat(12.5f, QStringLiteral("Speed"));
+    store.setFloat(2.0f, QStringLiteral("FogDensity"));
+    store.setInteger(300, QStringLiteral("GridSize"));
+    store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour")); // short: the rest reads as 0
+    start();
+    EXPECT_EQ(panel().speedTextField->stringValue(), QStringLiteral("12.50 "));
+    EXPECT_EQ(panel().speedSlider->floatValue(), 12.5f);
+    EXPECT_EQ(panel().fogDensityTextField->stringValue(), QStringLiteral("0.020 "));
+    EXPECT_EQ(panel().gridSizeTextField->stringValue(), QStringLiteral("300"));
+    EXPECT_EQ(panel().gridSizeSlider->intValue(), 300);
+    EXPECT_EQ(panel().fogColourButton->color(), (Color{0.5, 0.25, 0.0, 0.0}));
+    EXPECT_EQ(panel().lookAheadTextField->stringValue(),
+              PrefsController::formatValue(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
+}
+
+TEST_F(Prefs, FloatSlidersShowTwoDecimalsAndStoreTheValue)
+{
+    start();
+    drag(panel().speedSlider, 2.5);
+    EXPECT_EQ(panel().speedTextField->stringValue(), QStringLiteral("2.50 "));
+    EXPECT_EQ(scene().getAnimationSpeed(), 2.5f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), 2.5f);
+
+    const std::uint64_t before = frames();
+    drag(panel().ferlowHeightSlider, 20.0);
+    EXPECT_EQ(panel().ferlowHeightTextField->stringValue(), QStringLiteral("20.00 "));
+    EXPECT_EQ(scene().getFerlowHeight(), 20.0f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), 20.0f);
+    EXPECT_EQ(frames(), before + 1); // drawn at once
+    EXPECT_TRUE(scene().getAnimate());
+}
+
+TEST_F(Prefs, FogDensityIsShownAndUsedInHundredths)
+{
+    start();
+    const std::uint64_t before = frames();
+    drag(panel().fogDensitySlider, 25.0);
+    EXPECT_EQ(panel().fogDensityTextField->stringValue(), QStringLiteral("0.250 "));
+    EXPECT_EQ(scene().getFogDensity(), 25.0f * 0.01f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FogDensity")), 25.0f);
+    EXPECT_EQ(frames(), before + 1);
+}
+
+TEST_F(Prefs, SameGridSizeStillStoresAndRedraws)
+{
+    start();
+    const int size = scene().getGridSize();
+    const std::uint64_t before = frames();
+    drag(panel().gridSizeSlider, size + 2);
+    EXPECT_EQ(scene().getGridSize(), size + 2);
+    drag(panel().gridSizeSlider, size + 2); // no movement: nothing happens
+    panel().gridSizeSlider->setIntValue(size);
+    prefs().selectGridSize(panel().gridSizeSlider); // the same value sent again
+    prefs().selectGridSize(panel().gridSizeSlider);
+    EXPECT_EQ(scene().getGridSize(), size);
+    EXPECT_EQ(diskStore().integerForKey(QStringLiteral("GridSize")), size);
+    EXPECT_EQ(frames(), before + 3);
+    EXPECT_TRUE(scene().getAnimate()); // a running animation goes on
+
+    controller().selectStopAnimation();
+    prefs().selectGridSize(panel().gridSizeSlider);
+    EXPECT_FALSE(scene().getAnimate()); // a stopped one stays stopped
+}
+
+TEST_F(Prefs, LookAheadAndHeightWhileStoppedRedrawAtTheSamePointOfThePath)
+{
+    start();
+    controller().selectStopAnimation();
+    const double t = Scene::pathState().sPathParameter;
+    const Point eye = scene().camera().position();
+    const float speed = scene().getAnimationSpeed();
+    const std::uint64_t before = frames();
+
+    drag(panel().lookAheadSlider, 6.0);
+    EXPECT_EQ(frames(), before + 1);
+    EXPECT_EQ(Scene::pathState().sPathParameter, t);
+    const Point look = scene().camera().lookAtPoint();
+    EXPECT_NEAR(std::hypot(look.x - eye.x, look.z - eye.z), 6.0f, 1e-4f);
+
+    drag(panel().cameraHeightSlider, 3.0);
+    EXPECT_EQ(frames(), before + 2);
+    EXPECT_EQ(scene().camera().position().y, 3.0f);
+    EXPECT_NEAR(scene().camera().position().x, eye.x, 1e-5f);
+    EXPECT_NEAR(scene().camera().position().z, eye.z, 1e-5f);
+    EXPECT_EQ(scene().getAnimationSpeed(), speed);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("CameraHeight")), 3.0f);
+}
+
+TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
+{
+    start();
+    const Color colour{0.1, 1.0 / 3.0, 0.7, 0.9};
+    panel().fogColourButton->setColor(colour);
+    const std::uint64_t before = frames();
+    prefs().selectFogColour(panel().fogColourButton);
+    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1, 1.0 / 3.0, 0.7, 0.9}));
+    EXPECT_EQ(scene().getFogColour(), (std::array<float, 4>{0.1f, float(1.0 / 3.0), 0.7f, 0.9f}));
+    EXPECT_EQ(frames(), before + 1);
+
+    panel().fogColourButton->takeColor(QColor()); // no RGB form
+    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.0, 0.0, 0.0, 0.0}));
+}
+
+TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution)
+{
+    start();
+    drag(panel().speedSlider, 40.0);
+    drag(panel().fogDensitySlider, 10.0);
+    drag(panel().gridSizeSlider, 100);
+    panel().fogColourButton->setColor({1, 0, 0, 1});
+    prefs().selectFogColour(panel().fogColourButton);
+    panel().resolutionPopUpButton->selectItemAtIndex(3);
+    prefs().selectResolution();
+
+    prefs().selectDefaultSettings();
+    const QVariantMap defaults = *Defaults::dictionary();
+    const SettingsStore disk = diskStore();
+    for (const char* key : {"Speed", "LookAhead", "CameraHeight", "FerlowHeight", "FogDensity"})
+        EXPECT_EQ(disk.floatForKey(QString::fromLatin1(key)), defaults.value(QString::fromLatin1(key)).toFloat()) << key;
+    EXPECT_EQ(disk.integerForKey(QStringLiteral("GridSize")), defaults.value(QStringLiteral("GridSize")).toLongLong());
+    EXPECT_EQ(scene().getAnimationSpeed(), defaults.value(QStringLiteral("Speed")).toFloat());
+    EXPECT_EQ(scene().getFogDensity(), defaults.value(QStringLiteral("FogDensity")).toFloat() * 0.01f);
+    EXPECT_EQ(scene().getGridSize(), defaults.value(QStringLiteral("GridSize")).toInt());
+    EXPECT_EQ(panel().speedTextField->stringValue(),
+              PrefsController::formatValue(defaults.value(QStringLiteral("Speed")).toFloat()));
+    const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
+    EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
+    EXPECT_EQ(disk.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
+    EXPECT_EQ(panel().resolutionPopUpButton->indexOfSelectedItem(), 3);
+}
+
+TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
+{
+    QTemporaryDir bundle;
+    QFile file(bundle.filePath(QStringLiteral("Defaults.plist")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Speed</key><real>7</real>"
+               "<key>FogColour</key><array><real>1</real></array></dict></plist>");
+    file.close();
+    start();
+    drag(panel().lookAheadSlider, 9.0);
+    const std::array<float, 4> colour = scene().getFogColour();
+    ResourceBundle::replaceMainBundle(bundle.path());
+    prefs().selectDefaultSettings();
+    EXPECT_EQ(scene().getAnimationSpeed(), 7.0f);
+    EXPECT_EQ(scene().getLookAhead(), 9.0f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("LookAhead")), 9.0f);
+    EXPECT_EQ(scene().getFogColour(), colour);
+    EXPECT_EQ(panel().lookAheadTextField->stringValue(), QStringLiteral("9.00 "));
+}
+
+TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
+{
+    start();
+    struct Case {
+        float from;
+        int key;
+        float to;
+    };
+    for (const Case c : {Case{49, Qt::Key_Up, 50}, Case{50, Qt::Key_Up, 50}, Case{55, Qt::Key_Up, 50},
+                         Case{-4, Qt::Key_Down, -5}, Case{-5, Qt::Key_Down, -5}, Case{-8, Qt::Key_Down, -5},
+                         Case{10, Qt::Key_Up, 12}}) {
+        scene().setAnimationSpeed(c.from);
+        press(c.key);
+        EXPECT_EQ(scene().getAnimationSpeed(), c.to) << c.from;
+        EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), c.to);
+        EXPECT_EQ(panel().speedTextField->stringValue(), PrefsController::formatValue(c.to));
+    }
+}
+
+TEST_F(Prefs, LookAheadAndHeightKeysTakeUnevenSteps)
+{
+    start();
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        float lookAhead;
+        float height;
+    };
+    for (const Case c : {Case{Qt::Key_S, Qt::NoModifier, "s", 1.0f + 0.06f, 1.0f},
+                         Case{Qt::Key_S, Qt::ShiftModifier, "S", 1.0f + 0.06f, 1.0f},
+                         Case{Qt::Key_X, Qt::NoModifier, "x", 1.0f - 0.03f, 1.0f},
+                         Case{Qt::Key_A, Qt::NoModifier, "a", 1.0f, 1.0f + 0.03f},
+                         Case{Qt::Key_Z, Qt::ShiftModifier, "Z", 1.0f, 1.0f - 0.06f}}) {
+        scene().setLookAhead(1.0f);
+        scene().setCameraHeight(1.0f);
+        press(c.key, c.modifiers, QString::fromLatin1(c.text));
+        EXPECT_EQ(scene().getLookAhead(), c.lookAhead) << c.text;
+        EXPECT_EQ(scene().getCameraHeight(), c.height) << c.text;
+    }
+    EXPECT_EQ(scene().getLookAhead(), 1.0f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("CameraHeight")), 0.94f);
+}
+
+TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
+{
+    start();
+    controller().selectStopAnimation();
+    scene().setLookAhead(1.0f);
+    scene().setCameraHeight(1.0f);
+    for (const auto& [key, text] : {std::pair{Qt::Key_S, "s"}, {Qt::Key_X, "x"}, {Qt::Key_A, "a"}, {Qt::Key_Z, "z"},
+                                    {Qt::Key_Q, "q"}, {Qt::Key_Escape, "\x1b"}})
+        press(key, Qt::NoModifier, QString::fromLatin1(text));
+    EXPECT_EQ(scene().getLookAhead(), 1.0f);
+    EXPECT_EQ(scene().getCameraHeight(), 1.0f);
+    EXPECT_FALSE(controller().animating());
+
+    Camera& camera = scene().camera();
+    camera.positionAt(0, 0, 0);
+    camera.lookAt(0, 0, 5);
+    QTest::qWait(20);
+    EXPECT_FALSE(interface->view()->needsDisplay());
+    press(Qt::Key_Up);
+    EXPECT_NEAR(camera.position().z, 0.1f, 1e-6f);
+    EXPECT_TRUE(interface->view()->needsDisplay());
+    QTest::qWait(20);
+    press(Qt::Key_Down);
+    EXPECT_NEAR(camera.position().z, 0.0f, 1e-6f);
+    EXPECT_TRUE(interface->view()->needsDisplay());
+
+    press(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    EXPECT_TRUE(controller().animating());
+    press(Qt::Key_W, Qt::ShiftModifier, QStringLiteral("W"));
+    EXPECT_TRUE(scene().getWireFrame());
+}
+
+// The resolution menu, from lists of modes given to the display services.
+TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
+{
+    useModes({mode(1024, 768, 32), mode(640, 480, 16), mode(800, 600, 32), mode(640, 480, 32), mode(1024, 768, 16),
+              mode(800, 600, 16)},
+             mode(800, 600, 32), true);
+    start();
+    PopUpButton& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.numberOfItems(), 5);
+    EXPECT_EQ(menu.itemTitleAtIndex(0), QStringLiteral("Keep current resolution"));
+    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("640 x 480"));
+    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("800 x 600"));
+    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768"));
+    EXPECT_EQ(menu.indexOfSelectedItem(), 0); // nothing stored
+    EXPECT_FALSE(prefs().displayMode());
+    EXPECT_TRUE(menu.isEnabled());
+    EXPECT_TRUE(menu.toolTip().isEmpty());
+}
+
+TEST_F(Prefs, TwoRefreshRatesGiveTwoItemsAndTheLastMatchIsSelected)
+{
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.setInteger(1024, QStringLiteral("FullScreenWidth"));
+    store.setInteger(768, QStringLiteral("FullScreenHeight"));
+    store.setBool(false, QStringLiteral("FullScreenStretched"));
+    useModes({mode(1024, 768, 24, false, 60), mode(1024, 768, 24, false, 75), mode(800, 600, 24)}, mode(800, 600, 24),
+             true);
+    start();
+    PopUpButton& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.numberOfItems(), 5);
+    EXPECT_EQ(menu.itemTitleAtIndex(3), menu.itemTitleAtIndex(4));
+    EXPECT_EQ(menu.indexOfSelectedItem(), 4);
+    EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 75.0);
+}
+
+TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
+{
+    useModes({mode(1280, 800, 32), mode(1280, 800, 32, true)}, mode(1280, 800, 32), true);
+    start();
+    PopUpButton& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("1280 x 800 (Stretched)"));
+    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1280 x 800"));
+    menu.selectItemAtIndex(2);
+    prefs().selectResolution();
+    EXPECT_TRUE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
+    menu.selectItemAtIndex(3);
+    prefs().selectResolution();
+    EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
+    EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 1280);
+
+    menu.selectItemAtIndex(0);
+    prefs().selectResolution();
+    EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 0);
+    EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenHeight")), 0);
+    EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
+    EXPECT_FALSE(prefs().displayMode());
+}
+
+TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
+{
+    useModes({}, mode(1920, 1080, 24), false);
+    start();
+    PopUpButton& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.numberOfItems(), 2); // the first item and the separator
+    EXPECT_FALSE(menu.isEnabled());
+    EXPECT_FALSE(menu.toolTip().isEmpty());
+    EXPECT_FALSE(menu.toolTip().contains(QStringLiteral("Leopard")));
+}
+
+TEST(CompareDisplayModes, OrdersByAreaDepthThenStretched)
+{
+    EXPECT_LT(compareDisplayModes(mode(640, 480, 32), mode(800, 600, 32), nullptr), 0);
+    EXPECT_GT(compareDisplayModes(mode(800, 600, 16), mode(800, 600, 8), nullptr), 0);
+    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32, true), mode(800, 600, 32, true), nullptr), 0);
+    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32, true), mode(800, 600, 32), nullptr), -1);
+    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32), mode(800, 600, 32, true), nullptr), 1);
+    EXPECT_EQ(compareDisplayModes(mode(1280, 1024, 32), mode(1024, 1280, 32), nullptr), 0);
+}
+
+} // namespace
