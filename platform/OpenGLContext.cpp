@@ -3,27 +3,47 @@
 #include "platform/PixelFormat.h"
 
 #include <QOpenGLContext>
+#include <algorithm>
+#include <QOpenGLFramebufferObject>
 #include <QSurface>
+#include <QWindow>
+
+namespace {
+
+// The drawable's size in pixels of its backing store.
+QSize pixelSize(QSurface* surface)
+{
+    const double ratio = surface->surfaceClass() == QSurface::Window ? static_cast<QWindow*>(surface)->devicePixelRatio() : 1.0;
+    return surface->size() * ratio;
+}
+
+} // namespace
 
 std::unique_ptr<OpenGLContext> OpenGLContext::initWithFormat(const PixelFormat& format, const OpenGLContext* share)
 {
     auto context = std::make_unique<QOpenGLContext>();
-    context->setFormat(format.surfaceFormat());
+    context->setFormat(format.drawableFormat());
     if (share)
         context->setShareContext(share->qtContext());
     if (!context->create())
         return nullptr;
     if (share && !QOpenGLContext::areSharing(context.get(), share->qtContext()))
         return nullptr;
-    return std::unique_ptr<OpenGLContext>(new OpenGLContext(std::move(context)));
+    return std::unique_ptr<OpenGLContext>(new OpenGLContext(std::move(context), format.surfaceFormat().samples()));
 }
 
-OpenGLContext::OpenGLContext(std::unique_ptr<QOpenGLContext> context)
+OpenGLContext::OpenGLContext(std::unique_ptr<QOpenGLContext> context, int samples)
     : mContext(std::move(context))
+    , mSamples(std::max(samples, 0))
 {
 }
 
-OpenGLContext::~OpenGLContext() = default;
+// The framebuffer is the context's own: it goes while the context is current.
+OpenGLContext::~OpenGLContext()
+{
+    if (mMultisample && mDrawable && mContext->makeCurrent(mDrawable))
+        mMultisample.reset();
+}
 
 void OpenGLContext::setDrawable(QSurface* surface)
 {
@@ -32,19 +52,48 @@ void OpenGLContext::setDrawable(QSurface* surface)
 
 bool OpenGLContext::makeCurrentContext()
 {
-    return mDrawable && mContext->makeCurrent(mDrawable);
+    if (!mDrawable || !mContext->makeCurrent(mDrawable))
+        return false;
+    bindMultisampleFramebuffer();
+    return true;
 }
 
+// Follows the drawable's size; leaves the multisampled framebuffer bound.
+void OpenGLContext::bindMultisampleFramebuffer()
+{
+    if (mSamples == 0)
+        return;
+    const QSize size = pixelSize(mDrawable);
+    if (!mMultisample || mMultisample->size() != size) {
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::Depth);
+        format.setSamples(mSamples);
+        mMultisample = std::make_unique<QOpenGLFramebufferObject>(size, format);
+    }
+    mMultisample->bind();
+}
+
+// Leaves the multisampled framebuffer bound again for the next frame.
 void OpenGLContext::flushBuffer()
 {
-    if (mDrawable)
+    if (!mDrawable)
+        return;
+    if (mMultisample) {
+        QOpenGLFramebufferObject::blitFramebuffer(nullptr, QRect(QPoint(), pixelSize(mDrawable)), mMultisample.get(),
+                                                  QRect(QPoint(), mMultisample->size()));
         mContext->swapBuffers(mDrawable);
+        mMultisample->bind();
+        return;
+    }
+    mContext->swapBuffers(mDrawable);
 }
 
 void OpenGLContext::clearDrawable()
 {
-    if (QOpenGLContext::currentContext() == mContext.get())
+    if (QOpenGLContext::currentContext() == mContext.get()) {
+        mMultisample.reset();
         mContext->doneCurrent();
+    }
     mDrawable = nullptr;
 }
 

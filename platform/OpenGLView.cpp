@@ -24,7 +24,7 @@ bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> p
 {
     if (!pixelFormat)
         return false;
-    setFormat(pixelFormat->surfaceFormat());
+    setFormat(pixelFormat->drawableFormat());
     resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
     create();
     mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
@@ -59,6 +59,7 @@ void OpenGLView::display()
     if (!mContext || !isExposed() || !mContext->makeCurrentContext())
         return;
     drawRect(bounds());
+    ++mFramesDrawn;
 }
 
 Rect OpenGLView::bounds() const

@@ -4,6 +4,7 @@
 #include "platform/Rect.h"
 
 #include <QWindow>
+#include <cstdint>
 #include <memory>
 
 class OpenGLContext;
@@ -41,6 +42,8 @@ public:
     void setNeedsDisplay(bool needsDisplay);
     bool needsDisplay() const { return mDisplayPending; }
     void display();
+    // Frames drawn so far, for diagnostics and measurements.
+    std::uint64_t framesDrawn() const { return mFramesDrawn; }
 
     // The view's rectangle in its own coordinates, in points.
     Rect bounds() const;
@@ -76,4 +79,5 @@ private:
     bool mWantsBestResolution = false;
     bool mDisplayPending = false;
     bool mPassedOn = false;
+    std::uint64_t mFramesDrawn = 0;
 };

@@ -137,3 +137,10 @@ std::unique_ptr<PixelFormat> PixelFormat::initWithAttributes(const std::vector<s
         return nullptr;
     return std::unique_ptr<PixelFormat>(new PixelFormat(std::move(format)));
 }
+
+QSurfaceFormat PixelFormat::drawableFormat() const
+{
+    QSurfaceFormat format = mFormat;
+    format.setSamples(-1);
+    return format;
+}

@@ -39,6 +39,10 @@ public:
     static std::unique_ptr<PixelFormat> initWithAttributes(const std::vector<std::uint32_t>& attributes);
 
     const QSurfaceFormat& surfaceFormat() const { return mFormat; }
+    // The format of the window surface itself: the same without samples,
+    // since contexts of this format draw multisampled frames offscreen (see
+    // OpenGLContext).
+    QSurfaceFormat drawableFormat() const;
 
 private:
     explicit PixelFormat(QSurfaceFormat format);

@@ -1,0 +1,81 @@
+// Ten minutes of flight with the user busy: every second start or stop, wire
+// frame, a drag and a scroll. Resident memory may not grow by more than 2 MB
+// after the first minute, and OpenGL reports no error. Not in the default
+// run: `ctest -L soak` (FERLOW_SOAK_SECONDS shortens it).
+#include "app/FerlowInterface.h"
+#include "app/FerlowOpenGLView.h"
+#include "app/MainController.h"
+#include "platform/GL.h"
+#include "platform/OpenGLContext.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWheelEvent>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
+{
+    ensureGuiApplication();
+    const int seconds = qEnvironmentVariableIsSet("FERLOW_SOAK_SECONDS") ? qEnvironmentVariableIntValue("FERLOW_SOAK_SECONDS") : 600;
+    FerlowInterface interface;
+    for (InterfaceObject* object : interface.awakeOrder())
+        object->awakeFromNib();
+    interface.showMainWindow();
+    FerlowOpenGLView* view = interface.view();
+    MainController& controller = *interface.controller();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+
+    double afterFirstMinute = 0.0;
+    const std::uint64_t firstFrames = view->framesDrawn();
+    for (int second = 0; second < seconds; ++second) {
+        switch (second % 4) {
+        case 0:
+            controller.toggleAnimation();
+            break;
+        case 1:
+            controller.toggleWireFrame();
+            break;
+        case 2: {
+            const QPoint from(300, 200);
+            QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseMove(view, from + QPoint(second % 90, -(second % 50)));
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, from + QPoint(second % 90, -(second % 50)));
+            break;
+        }
+        default: {
+            QWheelEvent wheel(QPointF(300, 200), view->mapToGlobal(QPointF(300, 200)), {}, {0, second % 8 < 4 ? 240 : -240},
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(view, &wheel);
+            break;
+        }
+        }
+        if (!controller.animating() && second % 4 == 3)
+            controller.toggleAnimation();
+        QTest::qWait(1000);
+        view->openGLContext()->makeCurrentContext();
+        ASSERT_EQ(OffscreenGL::takeError(), GLenum(GL_NO_ERROR)) << "second " << second;
+        if (second == std::min(59, seconds / 2))
+            afterFirstMinute = residentMegabytes();
+    }
+    const double atEnd = residentMegabytes();
+    const double frames = double(view->framesDrawn() - firstFrames);
+    std::printf("resident after the first minute %.1f MB, at the end %.1f MB; %.0f frames, %.1f per second\n",
+                afterFirstMinute, atEnd, frames, frames / seconds);
+    EXPECT_LE(atEnd - afterFirstMinute, 2.0);
+    EXPECT_GT(frames, seconds * 10.0);
+}
+
+} // namespace
