@@ -137,6 +137,10 @@ void FerlowInterface::buildMenus()
     mStartAction = view->addAction(QStringLiteral("&Start"), mWindow.get(), [controller] { controller->selectStartAnimation(); });
     mStopAction = view->addAction(QStringLiteral("S&top"), mWindow.get(), [controller] { controller->selectStopAnimation(); });
     view->addAction(QStringLiteral("&Wire Frame"), mWindow.get(), [controller] { controller->toggleWireFrame(); });
+    view->addSeparator();
+    QAction* fullScreen = view->addAction(QStringLiteral("&Full Screen"), mWindow.get(),
+                                          [controller] { controller->selectFullScreen(); });
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
     QObject::connect(view, &QMenu::aboutToShow, mWindow.get(), [this] { updateMenuStates(); });
 }
 

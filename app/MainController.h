@@ -3,11 +3,15 @@
 #include "platform/Application.h"
 #include "platform/Responder.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class FerlowOpenGLView;
 class OpenGLContext;
 class Panel;
+class QWindow;
+class Scene;
 class PrefsController;
 class Timer;
 class Window;
@@ -55,6 +59,14 @@ public:
 
     void openPrefsWindow(const void* sender = nullptr);
     void toggleWireFrame(const void* sender = nullptr);
+    // Shows the scene on the whole screen until Escape or a left click, and
+    // returns only then; see MainController.cpp for the two ways it does so.
+    void selectFullScreen(const void* sender = nullptr);
+    // The pixel format of the display-capture context: 16-bit colour,
+    // 24-bit depth, double buffered, 2 samples, on the given screens.
+    static std::vector<std::uint32_t> fullScreenPixelFormatAttributes(std::uint32_t screenMask);
+    // Replaces that format (a diagnostic, or a test of the failure path).
+    void setFullScreenPixelFormat(std::vector<std::uint32_t> attributes) { mFullScreenAttributes = std::move(attributes); }
     void toggleAnimation();
     void selectStartAnimation(const void* sender = nullptr);
     void selectStopAnimation(const void* sender = nullptr);
@@ -80,5 +92,11 @@ private:
     Panel* mPreferencesWindow = nullptr;
     PrefsController* mPrefsController = nullptr;
 
+    std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
+
     void stepCamera(bool forwards);
+    void viewFullScreen();
+    void displayCaptureFullScreen();
+    void runFullScreenLoop(Scene* renderEachPass);
+    bool captureAllDisplays(QWindow* window);
 };

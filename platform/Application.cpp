@@ -1,5 +1,7 @@
 #include "platform/Application.h"
 
+#include "platform/OrderlyExit.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QSurfaceFormat>
@@ -40,6 +42,9 @@ int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<M
     }
     prepareApplication();
     QApplication application(argc, argv);
+    // SIGINT, SIGTERM and SIGHUP end the run as closing the window does, so
+    // that a switched display gets its mode back.
+    installOrderlyExitOnSignals();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ferlow"), QIcon(QStringLiteral(":/ferlow.svg"))));
     const std::unique_ptr<MainInterface> interface = loadInterface();
     for (InterfaceObject* object : interface->awakeOrder())

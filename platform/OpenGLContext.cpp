@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <QOpenGLFramebufferObject>
 #include <QSurface>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
 
 namespace {
@@ -43,6 +45,7 @@ OpenGLContext::~OpenGLContext()
 {
     if (mMultisample && mDrawable && mContext->makeCurrent(mDrawable))
         mMultisample.reset();
+    mContext.reset();
 }
 
 void OpenGLContext::setDrawable(QSurface* surface)
@@ -56,6 +59,21 @@ bool OpenGLContext::makeCurrentContext()
         return false;
     bindMultisampleFramebuffer();
     return true;
+}
+
+QWindow* OpenGLContext::setFullScreen()
+{
+    auto window = std::make_unique<QWindow>();
+    window->setSurfaceType(QSurface::OpenGLSurface);
+    window->setFormat(mContext->format());
+    window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    window->showFullScreen();
+    mFullScreenWindow = std::move(window);
+    mDrawable = mFullScreenWindow.get();
+    return mFullScreenWindow.get();
 }
 
 // Follows the drawable's size; leaves the multisampled framebuffer bound.
@@ -95,6 +113,7 @@ void OpenGLContext::clearDrawable()
         mContext->doneCurrent();
     }
     mDrawable = nullptr;
+    mFullScreenWindow.reset();
 }
 
 void OpenGLContext::clearCurrentContext()

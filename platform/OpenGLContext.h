@@ -6,6 +6,7 @@ class PixelFormat;
 class QOpenGLContext;
 class QOpenGLFramebufferObject;
 class QSurface;
+class QWindow;
 
 // An OpenGL context with the drawable it presents to. Contexts made with a
 // share context belong to its share group: display lists and textures made
@@ -28,12 +29,16 @@ public:
 
     // The drawable this context draws to and presents (a window's surface).
     void setDrawable(QSurface* surface);
+    // Makes the drawable a borderless window of the context's own that covers
+    // the main screen, shown above every other window; returns it.
+    QWindow* setFullScreen();
     QSurface* drawable() const { return mDrawable; }
     // Makes this context current on its drawable; false without a drawable.
     bool makeCurrentContext();
     // Presents the back buffer.
     void flushBuffer();
-    // Detaches the drawable; the context can no longer present.
+    // Detaches the drawable (a full-screen window goes); the context can no
+    // longer present.
     void clearDrawable();
     // Leaves no context current on this thread.
     static void clearCurrentContext();
@@ -46,6 +51,7 @@ private:
 
     std::unique_ptr<QOpenGLContext> mContext;
     QSurface* mDrawable = nullptr;
+    std::unique_ptr<QWindow> mFullScreenWindow;
     int mSamples = 0;
     std::unique_ptr<QOpenGLFramebufferObject> mMultisample;
 };

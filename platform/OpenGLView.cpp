@@ -1,8 +1,12 @@
 #include "platform/OpenGLView.h"
 
+#include "platform/DisplayServices.h"
 #include "platform/OpenGLContext.h"
 #include "platform/PixelFormat.h"
 
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -132,4 +136,40 @@ void OpenGLView::mouseMoveEvent(QMouseEvent* event)
 void OpenGLView::wheelEvent(QWheelEvent* event)
 {
     scrollWheel(Events::fromQt(*event));
+}
+
+bool OpenGLView::offersViewFullScreen() const
+{
+    return !DisplayServices::shared().canSwitchModes();
+}
+
+void OpenGLView::enterFullScreenMode(QScreen* screen)
+{
+    QWidget* window = container()->window();
+    mWindowStateBeforeFullScreen = window->windowState();
+    mHiddenChrome.clear();
+    if (auto* main = qobject_cast<QMainWindow*>(window)) {
+        std::vector<QWidget*> chrome{main->menuBar()};
+        for (QToolBar* toolBar : main->findChildren<QToolBar*>())
+            chrome.push_back(toolBar);
+        for (QWidget* widget : chrome) {
+            if (widget && widget->isVisible()) {
+                widget->hide();
+                mHiddenChrome.push_back(widget);
+            }
+        }
+    }
+    if (screen && window->windowHandle())
+        window->windowHandle()->setScreen(screen);
+    window->showFullScreen();
+}
+
+void OpenGLView::exitFullScreenMode()
+{
+    QWidget* window = container()->window();
+    window->setWindowState(mWindowStateBeforeFullScreen & ~Qt::WindowFullScreen);
+    window->show();
+    for (QWidget* widget : mHiddenChrome)
+        widget->show();
+    mHiddenChrome.clear();
 }

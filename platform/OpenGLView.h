@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class OpenGLContext;
 class PixelFormat;
@@ -54,6 +55,15 @@ public:
 
     virtual bool acceptsFirstResponder() const { return false; }
 
+    // Whether the view offers to show itself full screen: where the display
+    // services cannot switch modes. Elsewhere full screen captures the display
+    // with a context of its own, at the resolution chosen for it.
+    bool offersViewFullScreen() const;
+    // Shows the view's window on the screen full screen, its menu bar and
+    // toolbars hidden, the view in it as it was; exiting restores them.
+    void enterFullScreenMode(QScreen* screen);
+    void exitFullScreenMode();
+
 protected:
     virtual void drawRect(const Rect& dirtyRect);
     virtual void reshape();
@@ -79,5 +89,7 @@ private:
     bool mWantsBestResolution = false;
     bool mDisplayPending = false;
     bool mPassedOn = false;
+    std::vector<QWidget*> mHiddenChrome;
+    Qt::WindowStates mWindowStateBeforeFullScreen;
     std::uint64_t mFramesDrawn = 0;
 };

@@ -7,6 +7,7 @@
 #include "platform/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
+#include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 
 #include <QFile>
@@ -19,34 +20,8 @@ namespace {
 
 DisplayModeDictionary mode(int width, int height, int depth, bool stretched = false, double refresh = 60.0)
 {
-    return {{QStringLiteral("Width"), qint64(width)},
-            {QStringLiteral("Height"), qint64(height)},
-            {QStringLiteral("BitsPerPixel"), qint64(depth)},
-            {QStringLiteral("IOFlags"), qint64(stretched ? PrefsController::kStretchedFlag : 0)},
-            {QStringLiteral("RefreshRate"), refresh}};
+    return displayMode(width, height, depth, stretched, refresh);
 }
-
-// Display services that report a given list of modes.
-class ListedModes : public DisplayServices {
-public:
-    ListedModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
-        : mModes(std::move(modes)), mCurrent(std::move(current)), mCanSwitch(canSwitch)
-    {
-    }
-    bool canSwitchModes() const override { return mCanSwitch; }
-    DisplayID mainDisplayID() const override { return 1; }
-    std::optional<DisplayModeDictionary> displayCurrentMode(DisplayID) const override { return mCurrent; }
-    std::vector<DisplayModeDictionary> displayAvailableModes(DisplayID) const override { return mModes; }
-    bool displaySwitchToMode(DisplayID, const DisplayModeDictionary&) override { return false; }
-    int displayPixelsWide(DisplayID) const override { return 0; }
-    int displayPixelsHigh(DisplayID) const override { return 0; }
-    void releaseAllDisplays() override {}
-
-private:
-    std::vector<DisplayModeDictionary> mModes;
-    DisplayModeDictionary mCurrent;
-    bool mCanSwitch;
-};
 
 // A store read afresh from the file, to see what really reached the disk.
 SettingsStore diskStore()
@@ -75,7 +50,7 @@ protected:
 
     void useModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
     {
-        DisplayServices::replace(std::make_unique<ListedModes>(std::move(modes), std::move(current), canSwitch));
+        DisplayServices::replace(std::make_unique<ListedDisplayServices>(std::move(modes), std::move(current), canSwitch));
     }
     void start()
     {

@@ -1,0 +1,240 @@
+#include "app/FerlowInterface.h"
+#include "app/FerlowOpenGLView.h"
+#include "app/MainController.h"
+#include "platform/GL.h"
+#include "platform/PixelFormat.h"
+#include "platform/Timer.h"
+#include "platform/Window.h"
+#include "prefs/PreferencesPanel.h"
+#include "prefs/PrefsController.h"
+#include "tests/support/ForeignGrab.h"
+#include "tests/support/ListedDisplayServices.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <array>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FullScreen : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        interface.reset();
+        DisplayServices::replace(nullptr);
+    }
+
+    // The display can switch modes (display capture) or not (view full screen).
+    void start(bool canSwitch)
+    {
+        ensureGuiApplication();
+        auto display = std::make_unique<ListedDisplayServices>(
+            std::vector{displayMode(800, 600, 24), displayMode(1024, 768, 24)}, displayMode(1920, 1080, 24), canSwitch);
+        services = display.get();
+        DisplayServices::replace(std::move(display));
+        interface = std::make_unique<FerlowInterface>();
+        for (InterfaceObject* object : interface->awakeOrder())
+            object->awakeFromNib();
+        interface->showMainWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
+    }
+
+    // Runs full screen with the steps scheduled, in milliseconds from entry,
+    // inside its loop. A last Escape ends it should the steps not.
+    void runFullScreen(std::vector<std::pair<int, std::function<void()>>> steps)
+    {
+        int last = 0;
+        for (auto& [at, step] : steps) {
+            QTimer::singleShot(at, &mSteps, step);
+            last = std::max(last, at);
+        }
+        QTimer::singleShot(last + 2000, &mSteps, [this] { key(Qt::Key_Escape, "\x1b"); });
+        controller().selectFullScreen();
+    }
+
+    // Input as the window system delivers it: to whichever window has focus.
+    void key(int code, const char* text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWindow* target = QGuiApplication::focusWindow() ? QGuiApplication::focusWindow() : view();
+        QTest::keyClick(target, Qt::Key(code), modifiers);
+        (void)text;
+    }
+
+    FerlowOpenGLView* view() const { return interface->view(); }
+    MainController& controller() const { return *interface->controller(); }
+    Scene& scene() const { return *view()->getScene(); }
+
+    std::unique_ptr<FerlowInterface> interface;
+    ListedDisplayServices* services = nullptr;
+    QObject mSteps; // steps not run by the end of a test go with it
+};
+
+TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
+{
+    start(false);
+    bool wasFullScreen = false, menuHidden = false, timerRan = false;
+    runFullScreen({{300,
+                    [&] {
+                        wasFullScreen = interface->window()->isFullScreen();
+                        menuHidden = !interface->window()->menuBar()->isVisible();
+                        timerRan = controller().timer() != nullptr && !controller().isInFullScreenMode();
+                    }},
+                   {400, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+    EXPECT_TRUE(wasFullScreen);
+    EXPECT_TRUE(menuHidden);
+    EXPECT_TRUE(timerRan);
+    QTest::qWait(100);
+    EXPECT_FALSE(interface->window()->isFullScreen());
+    EXPECT_TRUE(interface->window()->menuBar()->isVisible());
+    EXPECT_FALSE(controller().inFullScreenLoop());
+}
+
+TEST_F(FullScreen, LeftClickEndsEitherPathAndOtherInputIsDropped)
+{
+    for (const bool canSwitch : {false, true}) {
+        start(canSwitch);
+        controller().selectStopAnimation();
+        Camera& camera = scene().camera();
+        camera.positionAt(5, 5, 5);
+        camera.lookAt(0, 0, 0);
+        bool ended = false;
+        runFullScreen({{200,
+                        [&] {
+                            QWindow* target = QGuiApplication::focusWindow() ? QGuiApplication::focusWindow() : view();
+                            QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, QPoint(50, 50));
+                            QTest::mousePress(target, Qt::MiddleButton, Qt::NoModifier, QPoint(50, 50));
+                            QTest::mouseMove(target, QPoint(150, 80));
+                            QTest::mouseRelease(target, Qt::MiddleButton, Qt::NoModifier, QPoint(150, 80));
+                            QWheelEvent wheel(QPointF(50, 50), target->mapToGlobal(QPointF(50, 50)), {}, {0, 480},
+                                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                            QGuiApplication::sendEvent(target, &wheel);
+                        }},
+                       {400, [&] { ended = !controller().inFullScreenLoop(); }},
+                       {500,
+                        [&] {
+                            QWindow* target = QGuiApplication::focusWindow() ? QGuiApplication::focusWindow() : view();
+                            QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+                        }}});
+        EXPECT_FALSE(ended) << canSwitch; // nothing but the left click ended it
+        EXPECT_EQ(camera.position().x, 5.0f) << canSwitch;
+        EXPECT_NEAR(camera.getDistance(), std::sqrt(75.0f), 1e-5f) << canSwitch;
+        interface.reset();
+    }
+}
+
+TEST_F(FullScreen, EscapeInTheWindowDoesNothingAndFullScreenStillEnters)
+{
+    start(false);
+    key(Qt::Key_Escape, "\x1b");
+    EXPECT_FALSE(interface->window()->isFullScreen());
+    bool looping = false;
+    runFullScreen({{200, [&] { looping = controller().inFullScreenLoop(); }}, {300, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+    EXPECT_TRUE(looping);
+}
+
+TEST_F(FullScreen, CapturePathDrawsItsOwnFramesAtTheChosenModeWithoutTheTimer)
+{
+    start(true);
+    {
+        PopUpButton& menu = *interface->preferencesPanel()->resolutionPopUpButton;
+        menu.selectItemAtIndex(2); // 800 x 600
+        interface->prefsController()->selectResolution();
+    }
+    bool noTimer = false, capturing = false;
+    std::array<GLint, 4> viewport{};
+    double pathBefore = 0, pathDuring = 0;
+    runFullScreen({{200,
+                    [&] {
+                        noTimer = controller().timer() == nullptr && Timer::activeCount() == 0;
+                        capturing = controller().isInFullScreenMode();
+                        glGetIntegerv(GL_VIEWPORT, viewport.data());
+                        pathBefore = Scene::pathState().sLastTimeStamp;
+                    }},
+                   {400, [&] { pathDuring = Scene::pathState().sLastTimeStamp; }},
+                   {450, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+    EXPECT_TRUE(noTimer);
+    EXPECT_TRUE(capturing);
+    EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 800, 600}));
+    EXPECT_GT(pathDuring, pathBefore); // frames kept coming and the camera moving
+    ASSERT_EQ(services->switches.size(), 1);
+    EXPECT_EQ(services->switches[0].value(QStringLiteral("Width")).toInt(), 800);
+    EXPECT_EQ(services->releases, 1);
+    EXPECT_FALSE(controller().isInFullScreenMode());
+    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(view()->needsDisplay());
+}
+
+TEST_F(FullScreen, KeysWorkInsideTheCapturePath)
+{
+    start(true);
+    bool stopped = false, restarted = false, wireFrame = false;
+    float moved = 0;
+    runFullScreen({{150, [&] { key(Qt::Key_Space, " "); }},
+                   {250,
+                    [&] {
+                        stopped = !scene().getAnimate() && !controller().animating();
+                        key(Qt::Key_W, "w");
+                        Camera& camera = scene().camera();
+                        camera.positionAt(0, 0, 0);
+                        camera.lookAt(0, 0, 5);
+                        key(Qt::Key_Up, "");
+                    }},
+                   {350,
+                    [&] {
+                        wireFrame = scene().getWireFrame();
+                        moved = scene().camera().position().z;
+                        key(Qt::Key_Space, " ");
+                    }},
+                   {450, [&] { restarted = scene().getAnimate() && controller().timer() == nullptr; }},
+                   {500, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(wireFrame);
+    EXPECT_NEAR(moved, 0.1f, 1e-6f);
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(Timer::activeCount(), 1); // made on the way out
+}
+
+TEST_F(FullScreen, StoppedAnimationLeavesNoTimerButStillRedrawsTheWindow)
+{
+    start(true);
+    controller().selectStopAnimation();
+    runFullScreen({{200, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+    EXPECT_EQ(Timer::activeCount(), 0);
+    EXPECT_TRUE(view()->needsDisplay());
+}
+
+TEST_F(FullScreen, NoContextLogsOncePerAttemptAndChangesNothing)
+{
+    start(true);
+    const Timer* timer = controller().timer();
+    controller().setFullScreenPixelFormat({PixelFormatAttribute::ColorSize, 128, 0});
+    testing::internal::CaptureStderr();
+    controller().selectFullScreen();
+    controller().selectFullScreen();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log, "Failed to create fullScreenContext\nFailed to create fullScreenContext\n");
+    EXPECT_EQ(controller().timer(), timer);
+    EXPECT_FALSE(controller().isInFullScreenMode());
+    EXPECT_TRUE(services->switches.empty());
+}
+
+TEST_F(FullScreen, RefusedCaptureStaysWindowedWithTheTimerBack)
+{
+    start(true);
+    {
+        const ForeignKeyboardGrab other;
+        ASSERT_TRUE(other.held());
+        controller().selectFullScreen();
+    }
+    EXPECT_FALSE(controller().isInFullScreenMode());
+    EXPECT_TRUE(controller().animating());
+    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(services->switches.empty());
+    EXPECT_EQ(services->releases, 0);
+}
+
+} // namespace
