@@ -1,0 +1,99 @@
+// Full screen on a display that can switch modes: a private Xorg server with
+// the dummy video driver, started around this program by with-xorg-dummy.
+#include "app/FerlowInterface.h"
+#include "app/FerlowOpenGLView.h"
+#include "app/MainController.h"
+#include "platform/DisplayServices.h"
+#include "platform/GL.h"
+#include "prefs/PreferencesPanel.h"
+#include "prefs/PrefsController.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+QSize currentSize()
+{
+    DisplayServices& display = DisplayServices::shared();
+    return {display.displayPixelsWide(display.mainDisplayID()), display.displayPixelsHigh(display.mainDisplayID())};
+}
+
+class FullScreenOnXorg : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsSet("FERLOW_XORG_UNAVAILABLE"))
+            GTEST_SKIP() << qPrintable(qEnvironmentVariable("FERLOW_XORG_UNAVAILABLE"));
+        ensureGuiApplication();
+        ASSERT_TRUE(DisplayServices::shared().canSwitchModes());
+        original = currentSize();
+    }
+
+    QSize original;
+};
+
+TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
+{
+    FerlowInterface interface;
+    for (InterfaceObject* object : interface.awakeOrder())
+        object->awakeFromNib();
+    interface.showMainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(interface.view()));
+    PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    EXPECT_TRUE(menu.isEnabled());
+    const int item = menu.findText(QStringLiteral("800 x 600"));
+    ASSERT_GE(item, 2);
+    menu.selectItemAtIndex(item);
+    interface.prefsController()->selectResolution();
+
+    QSize during;
+    std::array<GLint, 4> viewport{};
+    QObject steps;
+    QTimer::singleShot(500, &steps, [&] {
+        during = currentSize();
+        glGetIntegerv(GL_VIEWPORT, viewport.data());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    });
+    QTimer::singleShot(5000, &steps, [&] { QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape); });
+    interface.controller()->selectFullScreen();
+    EXPECT_EQ(during, QSize(800, 600));
+    EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 800, 600}));
+    EXPECT_EQ(currentSize(), original);
+}
+
+// The child flies full screen at 800 x 600; it is ended by a signal.
+void endFullScreenChildWith(int signal, QSize original)
+{
+    QProcess child;
+    child.start(QStringLiteral(FULL_SCREEN_CHILD), {});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(child.waitForReadyRead(20000));
+    EXPECT_EQ(currentSize(), QSize(800, 600));
+    ::kill(pid_t(child.processId()), signal);
+    ASSERT_TRUE(child.waitForFinished(10000));
+    if (signal != SIGKILL) {
+        EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    }
+    // The guardian restores after a kill; give it a moment.
+    for (int i = 0; i < 100 && currentSize() != original; ++i)
+        QTest::qWait(100);
+    EXPECT_EQ(currentSize(), original);
+}
+
+TEST_F(FullScreenOnXorg, TheOriginalModeComesBackAfterSigterm)
+{
+    endFullScreenChildWith(SIGTERM, original);
+}
+
+TEST_F(FullScreenOnXorg, TheOriginalModeComesBackAfterKillNine)
+{
+    endFullScreenChildWith(SIGKILL, original);
+}
+
+} // namespace
