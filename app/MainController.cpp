@@ -111,6 +111,7 @@ void MainController::awakeFromNib()
 {
     isAnimating = false;
     Defaults::registerWithStandardStore();
+    setupToolbar();
     startAnimation();
 }
 

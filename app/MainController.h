@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Responder.h"
+#include "platform/Toolbar.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,7 @@ class Window;
 //
 // Invariants: a timer exists only while isAnimating is true, and while
 // isAnimating is true outside display-capture full screen a timer exists.
-class MainController : public Responder, public InterfaceObject, public ApplicationDelegate {
+class MainController : public Responder, public InterfaceObject, public ApplicationDelegate, public ToolbarDelegate {
 public:
     // About 59 redraws a second; motion does not depend on it.
     static constexpr double kAnimationInterval = 0.017;
@@ -81,6 +82,15 @@ public:
     const Timer* timer() const { return animationTimer.get(); }
     bool isInFullScreenMode() const;
     bool inFullScreenLoop() const { return stayInFullScreenMode; }
+
+    // The toolbar of the main window, its items and their states; see
+    // MainControllerToolbar.cpp.
+    void setupToolbar();
+    std::unique_ptr<ToolbarItem> toolbar(Toolbar& toolbar, const QString& itemIdentifier,
+                                         bool willBeInserted) override;
+    QStringList toolbarDefaultItemIdentifiers(Toolbar& toolbar) override;
+    QStringList toolbarAllowedItemIdentifiers(Toolbar& toolbar) override;
+    bool validateToolbarItem(const ToolbarItem& item) override;
 
 private:
     bool isAnimating = false;

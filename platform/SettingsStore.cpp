@@ -159,6 +159,20 @@ QVariant SettingsStore::objectForKey(const QString& key) const
     return stored.isValid() ? stored : objectFrom(mRegistered.value(key));
 }
 
+std::optional<QStringList> SettingsStore::stringArrayForKey(const QString& key) const
+{
+    const auto texts = [](const QVariant& value) -> std::optional<QStringList> {
+        if (value.typeId() == QMetaType::QStringList)
+            return value.toStringList();
+        if (value.typeId() == QMetaType::QString)
+            return value.toString().isEmpty() ? QStringList() : QStringList{value.toString()};
+        return std::nullopt;
+    };
+    if (const auto stored = texts(mSettings->value(key)))
+        return stored;
+    return texts(mRegistered.value(key));
+}
+
 void SettingsStore::setFloat(float value, const QString& key)
 {
     write(key, QString::number(static_cast<double>(value), 'g', std::numeric_limits<float>::max_digits10));
@@ -177,7 +191,10 @@ void SettingsStore::setBool(bool value, const QString& key)
 void SettingsStore::setObject(const QVariant& value, const QString& key)
 {
     if (value.typeId() == QMetaType::QStringList) {
-        write(key, value);
+        // The file format keeps an empty list as no value at all; an empty
+        // text keeps it as an empty list.
+        const QStringList texts = value.toStringList();
+        write(key, texts.isEmpty() ? QVariant(QString()) : value);
         return;
     }
     if (value.typeId() == QMetaType::QVariantList) {
@@ -188,6 +205,12 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
         return;
     }
     write(key, value.toString());
+}
+
+void SettingsStore::removeObjectForKey(const QString& key)
+{
+    mSettings->remove(key);
+    mSettings->sync();
 }
 
 void SettingsStore::write(const QString& key, const QVariant& value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <optional>
@@ -42,13 +43,19 @@ public:
     // A stored array of numbers comes back as a QVariantList of doubles; an
     // array with any element that is not a finite number reads as absent.
     QVariant objectForKey(const QString& key) const;
+    // A stored list of texts, or nothing when the key has no value. The file
+    // keeps a list of one as a plain text, which reads as that list of one,
+    // and an empty list as an empty text.
+    std::optional<QStringList> stringArrayForKey(const QString& key) const;
 
     void setFloat(float value, const QString& key);
     void setInteger(qint64 value, const QString& key);
     void setBool(bool value, const QString& key);
-    // A QVariantList is stored as numbers, a QStringList as texts; other
-    // values as their text.
+    // A QVariantList is stored as numbers, a QStringList as texts (an empty
+    // one as an empty text); other values as their text.
     void setObject(const QVariant& value, const QString& key);
+    // Forgets the stored value: reads answer from the registered defaults.
+    void removeObjectForKey(const QString& key);
 
     QString fileName() const;
 

@@ -134,6 +134,33 @@ TEST_F(SettingsStoreTest, HandEditedNumbersAreRead)
     EXPECT_EQ(store.floatForKey(QStringLiteral("CameraHeight")), 0.0f);
 }
 
+// The file keeps a list of one as a plain text and would keep no trace of
+// an empty list; both must come back as lists in the next run, which knows
+// only the file: a copy at a path this process has not read, so that
+// nothing comes from QSettings' cache of files it has read.
+TEST_F(SettingsStoreTest, ListsOfTextsOfAnyLengthSurviveIntoTheNextRun)
+{
+    const QStringList three{QStringLiteral("Start Item Identifier"), QStringLiteral("A, with a comma"),
+                            QStringLiteral("Stop")};
+    {
+        SettingsStore store(path());
+        store.setObject(three, QStringLiteral("Three"));
+        store.setObject(QStringList{QStringLiteral("Only")}, QStringLiteral("One"));
+        store.setObject(QStringList(), QStringLiteral("None"));
+        store.setObject(three, QStringLiteral("Removed"));
+        store.removeObjectForKey(QStringLiteral("Removed"));
+    }
+    const QString nextRun = dir.filePath(QStringLiteral("next-run.conf"));
+    ASSERT_TRUE(QFile::copy(path(), nextRun));
+    SettingsStore store(nextRun);
+    store.registerDefaults({{QStringLiteral("Removed"), QStringList{QStringLiteral("Registered")}}});
+    EXPECT_EQ(store.stringArrayForKey(QStringLiteral("Three")), three);
+    EXPECT_EQ(store.stringArrayForKey(QStringLiteral("One")), QStringList{QStringLiteral("Only")});
+    EXPECT_EQ(store.stringArrayForKey(QStringLiteral("None")), QStringList());
+    EXPECT_EQ(store.stringArrayForKey(QStringLiteral("Removed")), QStringList{QStringLiteral("Registered")});
+    EXPECT_FALSE(store.stringArrayForKey(QStringLiteral("Missing")));
+}
+
 TEST(StandardSettingsStore, LivesUnderXdgConfigHome)
 {
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
