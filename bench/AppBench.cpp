@@ -103,12 +103,3 @@ BENCHMARK(windowFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(widgetFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ensureGuiApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -42,12 +42,3 @@ void gridSizeChange(benchmark::State& state)
 BENCHMARK(gridSizeChange)->Args({256, 512})->Args({512, 256})->Args({128, 256})->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ensureGuiApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -118,28 +118,29 @@ void PrefsController::awakeFromNib()
     createResolutionMenu();
 }
 
+// The keys' path: text field, Scene, slider, store; no redraw.
+void PrefsController::takeKeyValue(float value, TextField* field, void (Scene::*setter)(float), Slider* slider,
+                                   const QString& key)
+{
+    field->setStringValue(formatValue(value));
+    (scene().*setter)(value);
+    slider->setFloatValue(value);
+    store().setFloat(value, key);
+}
+
 void PrefsController::setAnimationSpeed(float speed)
 {
-    mSpeedTextField->setStringValue(formatValue(speed));
-    scene().setAnimationSpeed(speed);
-    mSpeedSlider->setFloatValue(speed);
-    store().setFloat(speed, kSpeed);
+    takeKeyValue(speed, mSpeedTextField, &Scene::setAnimationSpeed, mSpeedSlider, kSpeed);
 }
 
 void PrefsController::setCameraHeight(float height)
 {
-    mCameraHeightTextField->setStringValue(formatValue(height));
-    scene().setCameraHeight(height);
-    mCameraHeightSlider->setFloatValue(height);
-    store().setFloat(height, kCameraHeight);
+    takeKeyValue(height, mCameraHeightTextField, &Scene::setCameraHeight, mCameraHeightSlider, kCameraHeight);
 }
 
 void PrefsController::setLookAhead(float distance)
 {
-    mLookAheadTextField->setStringValue(formatValue(distance));
-    scene().setLookAhead(distance);
-    mLookAheadSlider->setFloatValue(distance);
-    store().setFloat(distance, kLookAhead);
+    takeKeyValue(distance, mLookAheadTextField, &Scene::setLookAhead, mLookAheadSlider, kLookAhead);
 }
 
 // A frame without a step along the path; turning the animation back on
@@ -177,38 +178,37 @@ void PrefsController::stillRedraw()
     refreshCamera(false);
 }
 
-void PrefsController::selectSpeed(Slider* sender)
+// A slider's path: its value shown with "%.2f ", passed to the Scene and
+// stored; the slider itself is left as the user put it.
+void PrefsController::takeSliderValue(Slider* sender, TextField* field, void (Scene::*setter)(float),
+                                      const QString& key)
 {
     const float value = sender->floatValue();
-    mSpeedTextField->setStringValue(formatValue(value));
-    scene().setAnimationSpeed(value);
-    store().setFloat(value, kSpeed);
+    field->setStringValue(formatValue(value));
+    (scene().*setter)(value);
+    store().setFloat(value, key);
+}
+
+void PrefsController::selectSpeed(Slider* sender)
+{
+    takeSliderValue(sender, mSpeedTextField, &Scene::setAnimationSpeed, kSpeed);
 }
 
 void PrefsController::selectFerlowHeight(Slider* sender)
 {
-    const float value = sender->floatValue();
-    mFerlowHeightTextField->setStringValue(formatValue(value));
-    scene().setFerlowHeight(value);
-    store().setFloat(value, kFerlowHeight);
+    takeSliderValue(sender, mFerlowHeightTextField, &Scene::setFerlowHeight, kFerlowHeight);
     pausedRedraw();
 }
 
 void PrefsController::selectLookAhead(Slider* sender)
 {
-    const float value = sender->floatValue();
-    mLookAheadTextField->setStringValue(formatValue(value));
-    scene().setLookAhead(value);
-    store().setFloat(value, kLookAhead);
+    takeSliderValue(sender, mLookAheadTextField, &Scene::setLookAhead, kLookAhead);
     cameraRefresh();
 }
 
 void PrefsController::selectCameraHeight(Slider* sender)
 {
-    const float value = sender->floatValue();
-    mCameraHeightTextField->setStringValue(formatValue(value));
-    scene().setCameraHeight(value);
-    store().setFloat(value, kCameraHeight);
+    takeSliderValue(sender, mCameraHeightTextField, &Scene::setCameraHeight, kCameraHeight);
     cameraRefresh();
 }
 

@@ -72,6 +72,8 @@ public:
 
 private:
     Scene& scene() const;
+    void takeKeyValue(float value, TextField* field, void (Scene::*setter)(float), Slider* slider, const QString& key);
+    void takeSliderValue(Slider* sender, TextField* field, void (Scene::*setter)(float), const QString& key);
     void pausedRedraw();
     void cameraRefresh();
     void stillRedraw();

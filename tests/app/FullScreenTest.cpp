@@ -43,17 +43,26 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
     }
 
-    // Runs full screen with the steps scheduled, in milliseconds from entry,
-    // inside its loop. A last Escape ends it should the steps not.
+    // Runs full screen with the steps inside its loop, one after the other:
+    // each waits its milliseconds after the one before, and never runs in the
+    // same pass of the loop as the one before, so the loop has taken the
+    // input a step gave before the next step looks. A last Escape ends full
+    // screen should the steps not.
     void runFullScreen(std::vector<std::pair<int, std::function<void()>>> steps)
     {
-        int last = 0;
-        for (auto& [at, step] : steps) {
-            QTimer::singleShot(at, &mSteps, step);
-            last = std::max(last, at);
-        }
-        QTimer::singleShot(last + 2000, &mSteps, [this] { key(Qt::Key_Escape, "\x1b"); });
+        steps.emplace_back(2000, [this] { key(Qt::Key_Escape, "\x1b"); });
+        mPlan = std::move(steps);
+        scheduleStep(0, 0);
         controller().selectFullScreen();
+    }
+    void scheduleStep(std::size_t index, int previousAt)
+    {
+        if (index >= mPlan.size())
+            return;
+        QTimer::singleShot(std::max(1, mPlan[index].first - previousAt), &mSteps, [this, index] {
+            mPlan[index].second();
+            scheduleStep(index + 1, mPlan[index].first);
+        });
     }
 
     // Input as the window system delivers it: to whichever window has focus.
@@ -71,6 +80,7 @@ protected:
     std::unique_ptr<FerlowInterface> interface;
     ListedDisplayServices* services = nullptr;
     QObject mSteps; // steps not run by the end of a test go with it
+    std::vector<std::pair<int, std::function<void()>>> mPlan;
 };
 
 TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
