@@ -34,8 +34,7 @@ void windowFrame(benchmark::State& state)
 {
     steadyClock();
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     interface.controller()->stopAnimationTimer(); // frames are drawn here, not on ticks
     interface.showMainWindow();
     FerlowOpenGLView* view = interface.view();

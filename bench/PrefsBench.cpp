@@ -4,6 +4,7 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_prefs
 #include "app/FerlowInterface.h"
+#include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
 #include "prefs/PreferencesPanel.h"
@@ -19,8 +20,7 @@ void gridSizeChange(benchmark::State& state)
     const int from = int(state.range(0));
     const int to = int(state.range(1));
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     interface.controller()->stopAnimationTimer(); // only the changes draw
     interface.showMainWindow();
     if (!QTest::qWaitForWindowExposed(interface.view()))

@@ -41,8 +41,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const double atApplication = sinceProcessStart();
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     const double atInterface = sinceProcessStart();
     interface.showMainWindow();
     FerlowOpenGLView* view = interface.view();

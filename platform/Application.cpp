@@ -55,9 +55,14 @@ int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<M
     installOrderlyExitOnSignals();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ferlow"), QIcon(QStringLiteral(":/ferlow.svg"))));
     const std::unique_ptr<MainInterface> interface = loadInterface();
-    for (InterfaceObject* object : interface->awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(*interface);
     QApplication::setQuitOnLastWindowClosed(interface->delegate().applicationShouldTerminateAfterLastWindowClosed());
     interface->showMainWindow();
     return QApplication::exec();
+}
+
+void wakeInterface(MainInterface& interface)
+{
+    for (InterfaceObject* object : interface.awakeOrder())
+        object->awakeFromNib();
 }

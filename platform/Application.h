@@ -28,6 +28,9 @@ public:
     virtual void showMainWindow() = 0;
 };
 
+// Sends awakeFromNib to the interface's objects, once each, in their order.
+void wakeInterface(MainInterface& interface);
+
 // Settings every OpenGL surface of the program relies on, applied before the
 // QApplication exists: contexts share their objects across windows, and the
 // default format is a compatibility profile, so the fixed-function pipeline

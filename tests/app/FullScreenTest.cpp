@@ -1,4 +1,5 @@
 #include "app/FerlowInterface.h"
+#include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
 #include "platform/GL.h"
@@ -37,8 +38,7 @@ protected:
         services = display.get();
         DisplayServices::replace(std::move(display));
         interface = std::make_unique<FerlowInterface>();
-        for (InterfaceObject* object : interface->awakeOrder())
-            object->awakeFromNib();
+        wakeInterface(*interface);
         interface->showMainWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
     }

@@ -1,4 +1,5 @@
 #include "app/FerlowInterface.h"
+#include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
 #include "platform/SettingsStore.h"
@@ -82,8 +83,7 @@ protected:
     {
         Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
-        for (InterfaceObject* object : interface->awakeOrder())
-            object->awakeFromNib();
+        wakeInterface(*interface);
         interface->showMainWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->window()));
     }

@@ -18,8 +18,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     installOrderlyExitOnSignals();
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     interface.showMainWindow();
     PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
     menu.selectItemAtIndex(menu.findText(QStringLiteral("800 x 600")));

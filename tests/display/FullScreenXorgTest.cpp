@@ -1,6 +1,7 @@
 // Full screen on a display that can switch modes: a private Xorg server with
 // the dummy video driver, started around this program by with-xorg-dummy.
 #include "app/FerlowInterface.h"
+#include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
 #include "platform/DisplayServices.h"
@@ -41,8 +42,7 @@ protected:
 TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
 {
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     interface.showMainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(interface.view()));
     PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;

@@ -3,6 +3,7 @@
 // after the first minute, and OpenGL reports no error. Not in the default
 // run: `ctest -L soak` (FERLOW_SOAK_SECONDS shortens it).
 #include "app/FerlowInterface.h"
+#include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
 #include "platform/GL.h"
@@ -31,8 +32,7 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
     ensureGuiApplication();
     const int seconds = qEnvironmentVariableIsSet("FERLOW_SOAK_SECONDS") ? qEnvironmentVariableIntValue("FERLOW_SOAK_SECONDS") : 600;
     FerlowInterface interface;
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
+    wakeInterface(interface);
     interface.showMainWindow();
     FerlowOpenGLView* view = interface.view();
     MainController& controller = *interface.controller();
