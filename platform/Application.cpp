@@ -7,17 +7,9 @@
 #include <QSurfaceFormat>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
 
 void prepareApplication()
 {
-    // Display lists of the terrain run to megabytes and are recorded anew on
-    // every wire-frame or grid-size change. Left to itself, glibc raises its
-    // mmap threshold after the first such block is freed and serves the next
-    // ones from the heap, which then grows with fragments over a long run.
-    // A fixed threshold keeps large blocks in mmap, returned when freed.
-    constexpr int kLargeBlock = 1 << 20;
-    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);

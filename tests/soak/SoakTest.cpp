@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <fstream>
+#include <malloc.h>
 #include <vector>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -84,7 +85,10 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
         if (second >= seconds - 60)
             lastMinute.push_back(resident);
         if (second % 60 == 59) {
-            std::printf("after %d s: resident %.1f MB\n", second + 1, resident);
+            const struct mallinfo2 heap = mallinfo2();
+            std::printf("after %d s: resident %.1f MB, heap in use %.1f MB, held free %.1f MB, mapped %.1f MB\n",
+                        second + 1, resident, heap.uordblks / 1048576.0, heap.fordblks / 1048576.0,
+                        heap.hblkhd / 1048576.0);
             std::fflush(stdout);
         }
     }
