@@ -64,10 +64,7 @@ void FerlowInterface::buildPreferences()
 {
     mPanel = new PreferencesPanel(mWindow.get(), heightImageWidth());
     PreferencesPanel& p = *mPanel;
-    mPrefsController->setOutlets({p.gridSizeSlider, p.gridSizeTextField, p.ferlowHeightSlider, p.ferlowHeightTextField,
-                                  p.speedSlider, p.speedTextField, p.lookAheadSlider, p.lookAheadTextField,
-                                  p.cameraHeightSlider, p.cameraHeightTextField, p.fogDensitySlider,
-                                  p.fogDensityTextField, p.fogColourButton, p.resolutionPopUpButton, mView});
+    mPrefsController->setOutlets(p, mView);
     PrefsController* prefs = mPrefsController.get();
     p.gridSizeSlider->setAction([prefs](Slider* s) { prefs->selectGridSize(s); });
     p.ferlowHeightSlider->setAction([prefs](Slider* s) { prefs->selectFerlowHeight(s); });

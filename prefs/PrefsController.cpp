@@ -4,6 +4,7 @@
 #include "platform/Defaults.h"
 #include "platform/ResourceBundle.h"
 #include "platform/SettingsStore.h"
+#include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
 
 #include <QVariantList>
@@ -55,23 +56,23 @@ std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key
 
 } // namespace
 
-void PrefsController::setOutlets(const Outlets& o)
+void PrefsController::setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView)
 {
-    mGridSizeSlider = o.gridSizeSlider;
-    mGridSizeTextField = o.gridSizeTextField;
-    mFerlowHeightSlider = o.ferlowHeightSlider;
-    mFerlowHeightTextField = o.ferlowHeightTextField;
-    mSpeedSlider = o.speedSlider;
-    mSpeedTextField = o.speedTextField;
-    mLookAheadSlider = o.lookAheadSlider;
-    mLookAheadTextField = o.lookAheadTextField;
-    mCameraHeightSlider = o.cameraHeightSlider;
-    mCameraHeightTextField = o.cameraHeightTextField;
-    mFogDensitySlider = o.fogDensitySlider;
-    mFogDensityTextField = o.fogDensityTextField;
-    mFogColourButton = o.fogColourButton;
-    mResolutionPopUpButton = o.resolutionPopUpButton;
-    mFerlowOpenGLView = o.ferlowOpenGLView;
+    mGridSizeSlider = panel.gridSizeSlider;
+    mGridSizeTextField = panel.gridSizeTextField;
+    mFerlowHeightSlider = panel.ferlowHeightSlider;
+    mFerlowHeightTextField = panel.ferlowHeightTextField;
+    mSpeedSlider = panel.speedSlider;
+    mSpeedTextField = panel.speedTextField;
+    mLookAheadSlider = panel.lookAheadSlider;
+    mLookAheadTextField = panel.lookAheadTextField;
+    mCameraHeightSlider = panel.cameraHeightSlider;
+    mCameraHeightTextField = panel.cameraHeightTextField;
+    mFogDensitySlider = panel.fogDensitySlider;
+    mFogDensityTextField = panel.fogDensityTextField;
+    mFogColourButton = panel.fogColourButton;
+    mResolutionPopUpButton = panel.resolutionPopUpButton;
+    mFerlowOpenGLView = ferlowOpenGLView;
 }
 
 QString PrefsController::formatValue(float value)

@@ -9,6 +9,7 @@
 #include <vector>
 
 class FerlowOpenGLView;
+class PreferencesPanel;
 class Scene;
 
 // Keeps each scene setting equal in three places: the settings store, the
@@ -27,24 +28,9 @@ class PrefsController : public InterfaceObject {
 public:
     static constexpr std::int64_t kStretchedFlag = 0x800;
 
-    struct Outlets {
-        Slider* gridSizeSlider;
-        TextField* gridSizeTextField;
-        Slider* ferlowHeightSlider;
-        TextField* ferlowHeightTextField;
-        Slider* speedSlider;
-        TextField* speedTextField;
-        Slider* lookAheadSlider;
-        TextField* lookAheadTextField;
-        Slider* cameraHeightSlider;
-        TextField* cameraHeightTextField;
-        Slider* fogDensitySlider;
-        TextField* fogDensityTextField;
-        ColorWell* fogColourButton;
-        PopUpButton* resolutionPopUpButton;
-        FerlowOpenGLView* ferlowOpenGLView;
-    };
-    void setOutlets(const Outlets& outlets);
+    // Outlets: the panel's controls and the main view, connected once when
+    // the interface is loaded.
+    void setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView);
 
     void awakeFromNib() override;
     void createResolutionMenu();

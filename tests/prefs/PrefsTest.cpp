@@ -19,11 +19,6 @@
 
 namespace {
 
-DisplayModeDictionary mode(int width, int height, int depth, bool stretched = false, double refresh = 60.0)
-{
-    return displayMode(width, height, depth, stretched, refresh);
-}
-
 // A store read afresh from the file, to see what really reached the disk.
 SettingsStore diskStore()
 {
@@ -40,7 +35,7 @@ protected:
         store.setInteger(0, QStringLiteral("FullScreenWidth"));
         store.setInteger(0, QStringLiteral("FullScreenHeight"));
         store.setBool(false, QStringLiteral("FullScreenStretched"));
-        useModes({mode(640, 480, 32), mode(1024, 768, 32)}, mode(1024, 768, 32), true);
+        useModes({displayMode(640, 480, 32), displayMode(1024, 768, 32)}, displayMode(1024, 768, 32), true);
     }
     void TearDown() override
     {
@@ -314,9 +309,9 @@ TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
 // The resolution menu, from lists of modes given to the display services.
 TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
 {
-    useModes({mode(1024, 768, 32), mode(640, 480, 16), mode(800, 600, 32), mode(640, 480, 32), mode(1024, 768, 16),
-              mode(800, 600, 16)},
-             mode(800, 600, 32), true);
+    useModes({displayMode(1024, 768, 32), displayMode(640, 480, 16), displayMode(800, 600, 32), displayMode(640, 480, 32), displayMode(1024, 768, 16),
+              displayMode(800, 600, 16)},
+             displayMode(800, 600, 32), true);
     start();
     PopUpButton& menu = *panel().resolutionPopUpButton;
     ASSERT_EQ(menu.numberOfItems(), 5);
@@ -336,7 +331,7 @@ TEST_F(Prefs, TwoRefreshRatesGiveTwoItemsAndTheLastMatchIsSelected)
     store.setInteger(1024, QStringLiteral("FullScreenWidth"));
     store.setInteger(768, QStringLiteral("FullScreenHeight"));
     store.setBool(false, QStringLiteral("FullScreenStretched"));
-    useModes({mode(1024, 768, 24, false, 60), mode(1024, 768, 24, false, 75), mode(800, 600, 24)}, mode(800, 600, 24),
+    useModes({displayMode(1024, 768, 24, false, 60), displayMode(1024, 768, 24, false, 75), displayMode(800, 600, 24)}, displayMode(800, 600, 24),
              true);
     start();
     PopUpButton& menu = *panel().resolutionPopUpButton;
@@ -348,7 +343,7 @@ TEST_F(Prefs, TwoRefreshRatesGiveTwoItemsAndTheLastMatchIsSelected)
 
 TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
 {
-    useModes({mode(1280, 800, 32), mode(1280, 800, 32, true)}, mode(1280, 800, 32), true);
+    useModes({displayMode(1280, 800, 32), displayMode(1280, 800, 32, true)}, displayMode(1280, 800, 32), true);
     start();
     PopUpButton& menu = *panel().resolutionPopUpButton;
     EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("1280 x 800 (Stretched)"));
@@ -371,7 +366,7 @@ TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
 
 TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 {
-    useModes({}, mode(1920, 1080, 24), false);
+    useModes({}, displayMode(1920, 1080, 24), false);
     start();
     PopUpButton& menu = *panel().resolutionPopUpButton;
     EXPECT_EQ(menu.numberOfItems(), 2); // the first item and the separator
@@ -382,12 +377,12 @@ TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 
 TEST(CompareDisplayModes, OrdersByAreaDepthThenStretched)
 {
-    EXPECT_LT(compareDisplayModes(mode(640, 480, 32), mode(800, 600, 32), nullptr), 0);
-    EXPECT_GT(compareDisplayModes(mode(800, 600, 16), mode(800, 600, 8), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32, true), mode(800, 600, 32, true), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32, true), mode(800, 600, 32), nullptr), -1);
-    EXPECT_EQ(compareDisplayModes(mode(800, 600, 32), mode(800, 600, 32, true), nullptr), 1);
-    EXPECT_EQ(compareDisplayModes(mode(1280, 1024, 32), mode(1024, 1280, 32), nullptr), 0);
+    EXPECT_LT(compareDisplayModes(displayMode(640, 480, 32), displayMode(800, 600, 32), nullptr), 0);
+    EXPECT_GT(compareDisplayModes(displayMode(800, 600, 16), displayMode(800, 600, 8), nullptr), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32, true), nullptr), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32), nullptr), -1);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32), displayMode(800, 600, 32, true), nullptr), 1);
+    EXPECT_EQ(compareDisplayModes(displayMode(1280, 1024, 32), displayMode(1024, 1280, 32), nullptr), 0);
 }
 
 } // namespace
