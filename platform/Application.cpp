@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 
 #include "platform/OrderlyExit.h"
+#include "platform/SystemMemory.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -10,6 +11,7 @@
 
 void prepareApplication()
 {
+    keepLargeBlocksOutOfTheHeap();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);

@@ -34,7 +34,8 @@ void wakeInterface(MainInterface& interface);
 // Settings every OpenGL surface of the program relies on, applied before the
 // QApplication exists: contexts share their objects across windows, and the
 // default format is a compatibility profile, so the fixed-function pipeline
-// is there.
+// is there. The allocator is set up so that the memory the GL driver takes
+// for a display list goes back to the system when the list is recorded anew.
 void prepareApplication();
 
 // Whether a display to show windows on is known: an X11 or Wayland display,

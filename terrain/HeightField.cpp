@@ -4,6 +4,7 @@
 #include "platform/Image.h"
 #include "platform/ResourceBundle.h"
 #include "platform/SystemLog.h"
+#include "platform/SystemMemory.h"
 #include "platform/TextureLoader.h"
 
 #include <cstddef>
@@ -223,6 +224,9 @@ void HeightField::render(bool wireFrame)
     glDrawElements(GL_TRIANGLES, mNumberOfIndices, GL_UNSIGNED_INT, mIndices.get());
     releaseUnits();
     glEndList();
+    // The driver has freed its recording temporaries, tens of megabytes for a
+    // large grid; without this they would stay resident until the next list.
+    returnFreeMemory();
 }
 
 // Leaves unit 0 active for server and client, 2D texturing on with the detail

@@ -1,0 +1,76 @@
+#include "platform/SystemMemory.h"
+#include "tests/support/OffscreenGL.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <unistd.h>
+#include <vector>
+
+// The sanitizers' allocator stands in for glibc's, which is what is tested.
+#if !defined(__SANITIZE_ADDRESS__)
+
+namespace {
+
+void keep(void* block)
+{
+    asm volatile("" : : "r"(block) : "memory");
+}
+
+double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Each re-recorded terrain list frees driver blocks of many megabytes. A block
+// allocated after such a one is freed must still get a mapping of its own;
+// glibc's default would have raised the threshold and put it in the heap.
+TEST(SystemMemory, LargeBlocksStayOutOfTheHeapAfterALargerOneIsFreed)
+{
+    ensureGuiApplication();
+    void* large = std::malloc(16 << 20);
+    keep(large);
+    std::free(large);
+    const std::size_t mappedBefore = mallinfo2().hblkhd;
+    void* next = std::malloc(1 << 20);
+    keep(next);
+    const std::size_t mappedWith = mallinfo2().hblkhd;
+    std::free(next);
+    EXPECT_GE(mappedWith - mappedBefore, std::size_t(1) << 20);
+}
+
+// Many small temporaries with a few blocks that outlive them scattered among
+// them, as a list recording leaves things: freeing the temporaries cannot
+// shrink the heap past the survivors, returning free memory must.
+TEST(SystemMemory, FreeHeapAmongLiveBlocksGoesBackToTheSystem)
+{
+    ensureGuiApplication();
+    constexpr int kBlocks = 400000; // about 40 MB of heap
+    constexpr int kSurvivorEvery = 1024;
+    std::vector<void*> blocks(kBlocks);
+    for (void*& block : blocks) {
+        block = std::malloc(96);
+        static_cast<char*>(block)[0] = 1;
+    }
+    std::vector<void*> survivors;
+    for (int i = 0; i < kBlocks; ++i) {
+        if (i % kSurvivorEvery == kSurvivorEvery - 1)
+            survivors.push_back(blocks[i]);
+        else
+            std::free(blocks[i]);
+    }
+    const double before = residentMegabytes();
+    returnFreeMemory();
+    const double after = residentMegabytes();
+    for (void* block : survivors)
+        std::free(block);
+    EXPECT_GT(before - after, 20.0) << before << " MB resident before, " << after << " after";
+}
+
+} // namespace
+
+#endif
