@@ -48,7 +48,6 @@ TEST(SystemMemory, LargeBlocksStayOutOfTheHeapAfterALargerOneIsFreed)
 // shrink the heap past the survivors, returning free memory must.
 TEST(SystemMemory, FreeHeapAmongLiveBlocksGoesBackToTheSystem)
 {
-    ensureGuiApplication();
     constexpr int kBlocks = 400000; // about 40 MB of heap
     constexpr int kSurvivorEvery = 1024;
     std::vector<void*> blocks(kBlocks);
