@@ -6,6 +6,7 @@
 #include "platform/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
+#include "scene/SettingsKeys.h"
 
 #include <QVariantList>
 #include <algorithm>
@@ -13,13 +14,6 @@
 
 namespace {
 
-const QString kSpeed = QStringLiteral("Speed");
-const QString kLookAhead = QStringLiteral("LookAhead");
-const QString kCameraHeight = QStringLiteral("CameraHeight");
-const QString kFerlowHeight = QStringLiteral("FerlowHeight");
-const QString kGridSize = QStringLiteral("GridSize");
-const QString kFogDensity = QStringLiteral("FogDensity");
-const QString kFogColour = QStringLiteral("FogColour");
 const QString kFullScreenWidth = QStringLiteral("FullScreenWidth");
 const QString kFullScreenHeight = QStringLiteral("FullScreenHeight");
 const QString kFullScreenStretched = QStringLiteral("FullScreenStretched");
@@ -98,20 +92,20 @@ void PrefsController::awakeFromNib()
         field->setStringValue(formatValue(value));
         slider->setFloatValue(value);
     };
-    showFloat(kSpeed, mSpeedTextField, mSpeedSlider);
-    showFloat(kFerlowHeight, mFerlowHeightTextField, mFerlowHeightSlider);
-    showFloat(kCameraHeight, mCameraHeightTextField, mCameraHeightSlider);
-    showFloat(kLookAhead, mLookAheadTextField, mLookAheadSlider);
+    showFloat(SettingsKey::kSpeed, mSpeedTextField, mSpeedSlider);
+    showFloat(SettingsKey::kFerlowHeight, mFerlowHeightTextField, mFerlowHeightSlider);
+    showFloat(SettingsKey::kCameraHeight, mCameraHeightTextField, mCameraHeightSlider);
+    showFloat(SettingsKey::kLookAhead, mLookAheadTextField, mLookAheadSlider);
 
-    const auto gridSize = static_cast<std::int32_t>(store().integerForKey(kGridSize));
+    const auto gridSize = static_cast<std::int32_t>(store().integerForKey(SettingsKey::kGridSize));
     mGridSizeTextField->setIntValue(gridSize);
     mGridSizeSlider->setIntValue(gridSize);
 
-    const float fogDensity = store().floatForKey(kFogDensity);
+    const float fogDensity = store().floatForKey(SettingsKey::kFogDensity);
     mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(fogDensity) * 0.01));
     mFogDensitySlider->setFloatValue(fogDensity);
 
-    const std::array<float, 4> colour = Scene::fogColourFromSetting(store().objectForKey(kFogColour));
+    const std::array<float, 4> colour = Scene::fogColourFromSetting(store().objectForKey(SettingsKey::kFogColour));
     mFogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
 
     const DisplayServices& services = DisplayServices::shared();
@@ -131,17 +125,17 @@ void PrefsController::takeKeyValue(float value, TextField* field, void (Scene::*
 
 void PrefsController::setAnimationSpeed(float speed)
 {
-    takeKeyValue(speed, mSpeedTextField, &Scene::setAnimationSpeed, mSpeedSlider, kSpeed);
+    takeKeyValue(speed, mSpeedTextField, &Scene::setAnimationSpeed, mSpeedSlider, SettingsKey::kSpeed);
 }
 
 void PrefsController::setCameraHeight(float height)
 {
-    takeKeyValue(height, mCameraHeightTextField, &Scene::setCameraHeight, mCameraHeightSlider, kCameraHeight);
+    takeKeyValue(height, mCameraHeightTextField, &Scene::setCameraHeight, mCameraHeightSlider, SettingsKey::kCameraHeight);
 }
 
 void PrefsController::setLookAhead(float distance)
 {
-    takeKeyValue(distance, mLookAheadTextField, &Scene::setLookAhead, mLookAheadSlider, kLookAhead);
+    takeKeyValue(distance, mLookAheadTextField, &Scene::setLookAhead, mLookAheadSlider, SettingsKey::kLookAhead);
 }
 
 // A frame without a step along the path; turning the animation back on
@@ -192,24 +186,24 @@ void PrefsController::takeSliderValue(Slider* sender, TextField* field, void (Sc
 
 void PrefsController::selectSpeed(Slider* sender)
 {
-    takeSliderValue(sender, mSpeedTextField, &Scene::setAnimationSpeed, kSpeed);
+    takeSliderValue(sender, mSpeedTextField, &Scene::setAnimationSpeed, SettingsKey::kSpeed);
 }
 
 void PrefsController::selectFerlowHeight(Slider* sender)
 {
-    takeSliderValue(sender, mFerlowHeightTextField, &Scene::setFerlowHeight, kFerlowHeight);
+    takeSliderValue(sender, mFerlowHeightTextField, &Scene::setFerlowHeight, SettingsKey::kFerlowHeight);
     pausedRedraw();
 }
 
 void PrefsController::selectLookAhead(Slider* sender)
 {
-    takeSliderValue(sender, mLookAheadTextField, &Scene::setLookAhead, kLookAhead);
+    takeSliderValue(sender, mLookAheadTextField, &Scene::setLookAhead, SettingsKey::kLookAhead);
     cameraRefresh();
 }
 
 void PrefsController::selectCameraHeight(Slider* sender)
 {
-    takeSliderValue(sender, mCameraHeightTextField, &Scene::setCameraHeight, kCameraHeight);
+    takeSliderValue(sender, mCameraHeightTextField, &Scene::setCameraHeight, SettingsKey::kCameraHeight);
     cameraRefresh();
 }
 
@@ -219,7 +213,7 @@ void PrefsController::selectFogDensity(Slider* sender)
     const float density = value * Scene::kFogDensityScale;
     mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(density)));
     scene().setFogDensity(density);
-    store().setFloat(value, kFogDensity);
+    store().setFloat(value, SettingsKey::kFogDensity);
     stillRedraw();
 }
 
@@ -228,14 +222,14 @@ void PrefsController::selectGridSize(Slider* sender)
     const int value = sender->intValue();
     mGridSizeTextField->setIntValue(value);
     scene().setGridSize(value);
-    store().setInteger(value, kGridSize);
+    store().setInteger(value, SettingsKey::kGridSize);
     pausedRedraw();
 }
 
 void PrefsController::selectFogColour(ColorWell* sender)
 {
     const Color colour = sender->color();
-    store().setObject(QVariantList{colour.red, colour.green, colour.blue, colour.alpha}, kFogColour);
+    store().setObject(QVariantList{colour.red, colour.green, colour.blue, colour.alpha}, SettingsKey::kFogColour);
     scene().setFogColour(static_cast<float>(colour.red), static_cast<float>(colour.green),
                          static_cast<float>(colour.blue), static_cast<float>(colour.alpha));
     mFerlowOpenGLView->display();
@@ -255,19 +249,19 @@ void PrefsController::selectDefaultSettings(const void*)
             (live.*setter)(value * scale);
         }
     };
-    resetFloat(kSpeed, &Scene::setAnimationSpeed, 1.0f);
-    resetFloat(kFerlowHeight, &Scene::setFerlowHeight, 1.0f);
-    resetFloat(kCameraHeight, &Scene::setCameraHeight, 1.0f);
-    resetFloat(kLookAhead, &Scene::setLookAhead, 1.0f);
-    resetFloat(kFogDensity, &Scene::setFogDensity, Scene::kFogDensityScale);
-    if (const auto number = numberIn(defaults, kGridSize)) {
+    resetFloat(SettingsKey::kSpeed, &Scene::setAnimationSpeed, 1.0f);
+    resetFloat(SettingsKey::kFerlowHeight, &Scene::setFerlowHeight, 1.0f);
+    resetFloat(SettingsKey::kCameraHeight, &Scene::setCameraHeight, 1.0f);
+    resetFloat(SettingsKey::kLookAhead, &Scene::setLookAhead, 1.0f);
+    resetFloat(SettingsKey::kFogDensity, &Scene::setFogDensity, Scene::kFogDensityScale);
+    if (const auto number = numberIn(defaults, SettingsKey::kGridSize)) {
         const auto value = static_cast<std::int32_t>(static_cast<qint64>(*number));
-        store().setInteger(value, kGridSize);
+        store().setInteger(value, SettingsKey::kGridSize);
         live.setGridSize(value);
     }
-    const QVariantList colour = defaults.value(kFogColour).toList();
+    const QVariantList colour = defaults.value(SettingsKey::kFogColour).toList();
     if (colour.size() >= 4) {
-        store().setObject(colour, kFogColour);
+        store().setObject(colour, SettingsKey::kFogColour);
         const std::array<float, 4> c = Scene::fogColourFromSetting(colour);
         live.setFogColour(c[0], c[1], c[2], c[3]);
     }

@@ -4,6 +4,7 @@
 #include "platform/Defaults.h"
 #include "platform/GL.h"
 #include "platform/SettingsStore.h"
+#include "scene/SettingsKeys.h"
 #include "terrain/HeightField.h"
 #include "terrain/SkyDome.h"
 
@@ -30,13 +31,13 @@ Scene::~Scene() = default;
 void Scene::readSettings()
 {
     const SettingsStore& store = SettingsStore::standardUserDefaults();
-    mSpeed = store.floatForKey(QStringLiteral("Speed"));
-    mLookAhead = store.floatForKey(QStringLiteral("LookAhead"));
-    mFerlowHeight = store.floatForKey(QStringLiteral("FerlowHeight"));
-    mFogDensity = store.floatForKey(QStringLiteral("FogDensity")) * kFogDensityScale;
-    mCameraHeight = store.floatForKey(QStringLiteral("CameraHeight"));
-    mGridSize = static_cast<std::int32_t>(store.integerForKey(QStringLiteral("GridSize")));
-    mFogColour = fogColourFromSetting(store.objectForKey(QStringLiteral("FogColour")));
+    mSpeed = store.floatForKey(SettingsKey::kSpeed);
+    mLookAhead = store.floatForKey(SettingsKey::kLookAhead);
+    mFerlowHeight = store.floatForKey(SettingsKey::kFerlowHeight);
+    mFogDensity = store.floatForKey(SettingsKey::kFogDensity) * kFogDensityScale;
+    mCameraHeight = store.floatForKey(SettingsKey::kCameraHeight);
+    mGridSize = static_cast<std::int32_t>(store.integerForKey(SettingsKey::kGridSize));
+    mFogColour = fogColourFromSetting(store.objectForKey(SettingsKey::kFogColour));
 }
 
 std::array<float, 4> Scene::fogColourFromSetting(const QVariant& setting)
