@@ -1,11 +1,10 @@
 #include "platform/SystemMemory.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/ResidentMemory.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <unistd.h>
 #include <vector>
 
 // The sanitizers' allocator stands in for glibc's, which is what is tested.
@@ -16,14 +15,6 @@ namespace {
 void keep(void* block)
 {
     asm volatile("" : : "r"(block) : "memory");
-}
-
-double residentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 // Each re-recorded terrain list frees driver blocks of many megabytes. A block

@@ -11,26 +11,16 @@
 #include "platform/OpenGLContext.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/ResidentMemory.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QWheelEvent>
 #include <algorithm>
-#include <fstream>
 #include <malloc.h>
 #include <vector>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
-
-double residentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 constexpr int kStretchSeconds = 120;
 
