@@ -36,6 +36,8 @@ FerlowInterface::FerlowInterface()
     if (view) {
         mView = view.release();
         mWindow->setCentralWidget(mView->container()); // the container owns the view from here on
+        if (mView->acceptsFirstResponder())
+            mWindow->setFirstResponder(mView);
         mView->setController(mController.get());
         buildPreferences();
         mController->setOutlets(mView, mWindow.get(), mPanel, mPrefsController.get());
@@ -77,10 +79,7 @@ void FerlowInterface::buildPreferences()
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });
     // Keys work again without a click once the panel is gone.
-    mPanel->setOnClose([this] {
-        mWindow->activateWindow();
-        mView->container()->setFocus(Qt::ActiveWindowFocusReason);
-    });
+    mPanel->setOnClose([this] { mWindow->activateWindow(); });
 }
 
 ApplicationDelegate& FerlowInterface::delegate()
@@ -91,8 +90,6 @@ ApplicationDelegate& FerlowInterface::delegate()
 void FerlowInterface::showMainWindow()
 {
     mWindow->makeKeyAndOrderFront();
-    if (mView)
-        mView->container()->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void FerlowInterface::showNoOpenGLMessage()

@@ -318,6 +318,8 @@ void MainController::displayCaptureFullScreen()
     fullScreenContext->clearDrawable();
     fullScreenContext.reset();
     display.releaseAllDisplays();
+    // The capture window held the keyboard; the main window takes it back.
+    mFerlowWindow->activateWindow();
     // Later changes of the scene (a new grid size drops a display list)
     // find the view's context current, as after any frame of the view.
     mOpenGLView->openGLContext()->makeCurrentContext();

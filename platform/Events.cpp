@@ -27,17 +27,18 @@ char16_t functionKey(int key)
     }
 }
 
-// The character a letter key gives with Shift alone: Ctrl or Alt would turn
-// QKeyEvent::text() into a control character or nothing at all.
+// With Ctrl, Alt or Meta held the window system's text is a control
+// character or nothing at all; the key itself says which character it is.
+// Shift keeps its meaning: it makes a letter upper case.
 std::u16string charactersIgnoringModifiers(const QKeyEvent& event)
 {
     if (const char16_t function = functionKey(event.key()))
         return std::u16string(1, function);
-    const bool shifted = event.modifiers() & Qt::ShiftModifier;
+    constexpr Qt::KeyboardModifiers kCommandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const int key = event.key();
-    if (key >= Qt::Key_A && key <= Qt::Key_Z && (event.modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier)) {
-        const char16_t letter = char16_t((shifted ? u'A' : u'a') + (key - Qt::Key_A));
-        return std::u16string(1, letter);
+    if ((event.modifiers() & kCommandModifiers) && key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) {
+        const bool lowerCaseLetter = key >= Qt::Key_A && key <= Qt::Key_Z && !(event.modifiers() & Qt::ShiftModifier);
+        return std::u16string(1, lowerCaseLetter ? char16_t(u'a' + (key - Qt::Key_A)) : char16_t(key));
     }
     const QString text = event.text();
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));

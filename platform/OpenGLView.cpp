@@ -13,9 +13,15 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+// The view never holds the keyboard itself: the window it is embedded in
+// passes its keys on (Window::setFirstResponder). A surface of its own with
+// the keyboard would lose it for good to the window system's bookkeeping
+// once another program had the keyboard in between, and on Wayland it
+// never gets it at all.
 OpenGLView::OpenGLView()
 {
     setSurfaceType(QSurface::OpenGLSurface);
+    setFlag(Qt::WindowDoesNotAcceptFocus);
 }
 
 OpenGLView::~OpenGLView()
@@ -43,7 +49,7 @@ QWidget* OpenGLView::container()
 {
     if (!mContainer) {
         mContainer = QWidget::createWindowContainer(this);
-        mContainer->setFocusPolicy(acceptsFirstResponder() ? Qt::StrongFocus : Qt::NoFocus);
+        mContainer->setFocusPolicy(Qt::NoFocus);
         mContainer->setMinimumSize(1, 1);
     }
     return mContainer;
@@ -63,7 +69,17 @@ void OpenGLView::display()
     if (!mContext || !isExposed() || !mContext->makeCurrentContext())
         return;
     drawRect(bounds());
-    ++mFramesDrawn;
+    if (mFramesDrawn++ == 0 && mContainer)
+        revealFirstFrame();
+}
+
+// On Wayland the view is a subsurface of its window's surface, and a
+// subsurface shows only from the first commit of its parent after it was
+// made: the window draws itself once more, so that the flight appears even
+// when nothing else of the window changes.
+void OpenGLView::revealFirstFrame()
+{
+    mContainer->window()->update();
 }
 
 Rect OpenGLView::bounds() const
@@ -123,6 +139,10 @@ void OpenGLView::keyPressEvent(QKeyEvent* event)
 
 void OpenGLView::mousePressEvent(QMouseEvent* event)
 {
+    // A click on the view is a click on its window: without a window manager
+    // to do it, the window takes the keyboard.
+    if (mContainer)
+        mContainer->activateWindow();
     if (event->button() == Qt::LeftButton)
         mouseDown(Events::fromQt(*event, EventType::LeftMouseDown, *this));
 }

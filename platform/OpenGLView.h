@@ -53,6 +53,8 @@ public:
     void setWantsBestResolutionOpenGLSurface(bool wants) { mWantsBestResolution = wants; }
     bool wantsBestResolutionOpenGLSurface() const { return mWantsBestResolution; }
 
+    // Whether the view takes key presses: its window then passes them on to
+    // it (Window::setFirstResponder).
     virtual bool acceptsFirstResponder() const { return false; }
 
     // Whether the view offers to show itself full screen: where the display
@@ -83,6 +85,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void revealFirstFrame();
+
     std::unique_ptr<PixelFormat> mPixelFormat;
     std::unique_ptr<OpenGLContext> mContext;
     QWidget* mContainer = nullptr;

@@ -4,7 +4,8 @@
 #include <functional>
 
 // A tool window beside a main window: it floats over it, is not a window of
-// its own in the task bar, and never keeps the program alive.
+// its own in the task bar, and never keeps the program alive. Escape or the
+// platform's Close keys (Ctrl+W) close it.
 class Panel : public QWidget {
 public:
     explicit Panel(QWidget* mainWindow);

@@ -512,6 +512,9 @@ void Toolbar::showItems(const QStringList& identifiers)
     for (const QString& identifier : identifiers) {
         if (std::unique_ptr<ToolbarItem> item = makeItem(identifier, true)) {
             addAction(item->view());
+            // A click on an item leaves the keyboard where it was.
+            if (QWidget* button = widgetForAction(item->view()))
+                button->setFocusPolicy(Qt::NoFocus);
             mItems.push_back(std::move(item));
         }
     }

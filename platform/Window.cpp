@@ -2,6 +2,9 @@
 
 #include "platform/Toolbar.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+
 void Window::makeKeyAndOrderFront()
 {
     show();
@@ -18,4 +21,15 @@ void Window::setToolbar(std::unique_ptr<Toolbar> toolbar)
 Toolbar* Window::toolbar() const
 {
     return findChild<Toolbar*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void Window::keyPressEvent(QKeyEvent* event)
+{
+    if (mFirstResponder) {
+        event->accept();
+        QCoreApplication::sendEvent(mFirstResponder, event);
+        if (event->isAccepted())
+            return;
+    }
+    QMainWindow::keyPressEvent(event);
 }

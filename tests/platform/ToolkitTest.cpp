@@ -94,6 +94,13 @@ TEST(Events, KeysCarryTheirCharactersIgnoringModifiers)
         {Qt::Key_W, Qt::ControlModifier, QStringLiteral("\x17"), u"w"},
         {Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\x17"), u"W"},
         {Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), u" "},
+        {Qt::Key_Space, Qt::ControlModifier, QStringLiteral("\0"), u" "},
+        {Qt::Key_Space, Qt::AltModifier, {}, u" "},
+        {Qt::Key_S, Qt::AltModifier, {}, u"s"},
+        {Qt::Key_X, Qt::MetaModifier, {}, u"x"},
+        {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier, {}, u"A"},
+        {Qt::Key_Up, Qt::ControlModifier, {}, u"\uF700"},
+        {Qt::Key_Escape, Qt::AltModifier, {}, u"\x1b"},
         {Qt::Key_Shift, Qt::ShiftModifier, {}, u""},
     };
     for (const Case& c : cases) {
