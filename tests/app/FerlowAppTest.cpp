@@ -2,7 +2,6 @@
 #include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "platform/Window.h"
 #include "tests/support/OffscreenGL.h"
@@ -23,16 +22,10 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        Clock::replace({});
     }
 
     FerlowOpenGLView* view() const { return interface->view(); }

@@ -23,12 +23,6 @@ namespace {
 
 class FullScreen : public testing::Test {
 protected:
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
-    }
-
     // The display can switch modes (display capture) or not (view full screen).
     void start(bool canSwitch)
     {

@@ -69,19 +69,11 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        store().removeObjectForKey(kToolbarKey);
-        store().removeObjectForKey(kDisplayModeKey);
         open();
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
     }
 
     void open()
     {
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
@@ -418,8 +410,6 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        for (const QString& key : {kIdentifier, kIdentifier + QStringLiteral(" Display Mode")})
-            store().removeObjectForKey(key);
         window = std::make_unique<Window>();
     }
 

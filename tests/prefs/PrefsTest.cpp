@@ -30,18 +30,7 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        // Nothing chosen for full screen, whatever an earlier test stored.
-        SettingsStore& store = SettingsStore::standardUserDefaults();
-        store.setInteger(0, QStringLiteral("FullScreenWidth"));
-        store.setInteger(0, QStringLiteral("FullScreenHeight"));
-        store.setBool(false, QStringLiteral("FullScreenStretched"));
         useModes({displayMode(640, 480, 32), displayMode(1024, 768, 32)}, displayMode(1024, 768, 32), true);
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
-        ResourceBundle::replaceMainBundle(std::nullopt);
     }
 
     void useModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
@@ -50,7 +39,6 @@ protected:
     }
     void start()
     {
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
