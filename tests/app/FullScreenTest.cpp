@@ -11,6 +11,7 @@
 #include "tests/support/ForeignGrab.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QMenuBar>
 #include <QTest>
@@ -91,9 +92,8 @@ TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
     EXPECT_TRUE(wasFullScreen);
     EXPECT_TRUE(menuHidden);
     EXPECT_TRUE(timerRan);
-    QTest::qWait(100);
-    EXPECT_FALSE(interface->window()->isFullScreen());
-    EXPECT_TRUE(interface->window()->menuBar()->isVisible());
+    EXPECT_TRUE(waitUntil([this] { return !interface->window()->isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([this] { return interface->window()->menuBar()->isVisible(); }));
     EXPECT_FALSE(controller().inFullScreenLoop());
 }
 

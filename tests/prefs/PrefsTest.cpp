@@ -10,6 +10,7 @@
 #include "prefs/PrefsController.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QFile>
 #include <QKeyEvent>
@@ -278,12 +279,12 @@ TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
     Camera& camera = scene().camera();
     camera.positionAt(0, 0, 0);
     camera.lookAt(0, 0, 5);
-    QTest::qWait(20);
-    EXPECT_FALSE(interface->view()->needsDisplay());
+    const auto drawn = [this] { return !interface->view()->needsDisplay(); };
+    EXPECT_TRUE(waitUntil(drawn));
     press(Qt::Key_Up);
     EXPECT_NEAR(camera.position().z, 0.1f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());
-    QTest::qWait(20);
+    ASSERT_TRUE(waitUntil(drawn));
     press(Qt::Key_Down);
     EXPECT_NEAR(camera.position().z, 0.0f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());
