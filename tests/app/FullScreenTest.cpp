@@ -39,15 +39,24 @@ protected:
     }
 
     // Runs full screen with the steps inside its loop, one after the other:
-    // each waits its milliseconds after the one before, and never runs in the
-    // same pass of the loop as the one before, so the loop has taken the
-    // input a step gave before the next step looks. A last Escape ends full
-    // screen should the steps not.
+    // the times count from the loop's start, which may come late (the
+    // capture path first waits for its window to show); each step waits its
+    // milliseconds after the one before, and never runs in the same pass of
+    // the loop as the one before, so the loop has taken the input a step gave
+    // before the next step looks. A last Escape ends full screen should the
+    // steps not.
     void runFullScreen(std::vector<std::pair<int, std::function<void()>>> steps)
     {
         steps.emplace_back(2000, [this] { key(Qt::Key_Escape, "\x1b"); });
         mPlan = std::move(steps);
-        scheduleStep(0, 0);
+        auto* loopStarted = new QTimer(&mSteps);
+        QObject::connect(loopStarted, &QTimer::timeout, [this, loopStarted] {
+            if (!controller().inFullScreenLoop())
+                return;
+            loopStarted->stop();
+            scheduleStep(0, 0);
+        });
+        loopStarted->start(1);
         controller().selectFullScreen();
     }
     void scheduleStep(std::size_t index, int previousAt)
