@@ -12,7 +12,7 @@ public:
     // The bundle of the running program.
     static const ResourceBundle& mainBundle();
     // Puts the main bundle's resources under another directory (tests of
-    // damaged resource files); nothing restores the compiled-in resources.
+    // damaged resource files); std::nullopt restores the compiled-in ones.
     static void replaceMainBundle(std::optional<QString> root);
 
     // A bundle whose resources lie directly under the directory root.

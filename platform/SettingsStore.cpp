@@ -106,6 +106,11 @@ void SettingsStore::registerDefaults(const QVariantMap& defaults)
         mRegistered.insert(it.key(), it.value());
 }
 
+void SettingsStore::clearRegisteredDefaults()
+{
+    mRegistered.clear();
+}
+
 std::optional<double> SettingsStore::numberForKey(const QString& key) const
 {
     if (const std::optional<double> stored = numberFrom(mSettings->value(key)))
@@ -210,6 +215,12 @@ void SettingsStore::setObject(const QVariant& value, const QString& key)
 void SettingsStore::removeObjectForKey(const QString& key)
 {
     mSettings->remove(key);
+    mSettings->sync();
+}
+
+void SettingsStore::removeAllObjects()
+{
+    mSettings->clear();
     mSettings->sync();
 }
 

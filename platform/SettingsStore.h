@@ -36,6 +36,8 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
 
     void registerDefaults(const QVariantMap& defaults);
+    // Forgets every registered default: reads answer from stored values only.
+    void clearRegisteredDefaults();
 
     float floatForKey(const QString& key) const;
     qint64 integerForKey(const QString& key) const;
@@ -56,6 +58,8 @@ public:
     void setObject(const QVariant& value, const QString& key);
     // Forgets the stored value: reads answer from the registered defaults.
     void removeObjectForKey(const QString& key);
+    // Forgets every stored value, on disk too.
+    void removeAllObjects();
 
     QString fileName() const;
 

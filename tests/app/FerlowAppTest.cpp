@@ -2,10 +2,10 @@
 #include "platform/Application.h"
 #include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "platform/Window.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -23,16 +23,10 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        Clock::replace({});
     }
 
     FerlowOpenGLView* view() const { return interface->view(); }
@@ -52,6 +46,12 @@ protected:
     QImage grab() const
     {
         return view()->screen()->grabWindow(interface->window()->winId()).toImage();
+    }
+    // Waits until the view has drawn `count` frames more than it has now.
+    bool drawsFrames(std::uint64_t count) const
+    {
+        const std::uint64_t target = view()->framesDrawn() + count;
+        return waitUntil([&] { return view()->framesDrawn() >= target; });
     }
 
     std::unique_ptr<FerlowInterface> interface;
@@ -86,13 +86,12 @@ TEST_F(FerlowApp, StartAndStopAreIdempotent)
 TEST_F(FerlowApp, TimerTicksRedrawTheWindow)
 {
     const double before = Scene::pathState().sLastTimeStamp;
-    QTest::qWait(100);
-    EXPECT_GT(Scene::pathState().sLastTimeStamp, before);
+    EXPECT_TRUE(waitUntil([&] { return Scene::pathState().sLastTimeStamp > before; }));
 }
 
 TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndReplacesTheTimer)
 {
-    QTest::qWait(30);
+    ASSERT_TRUE(drawsFrames(1));
     const Timer* old = controller().timer();
     const bool animate = scene().getAnimate();
     controller().toggleWireFrame();
@@ -108,12 +107,13 @@ TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndReplacesTheTimer)
 TEST_F(FerlowApp, WireFrameWhileStoppedRedrawsOnceAndStaysStopped)
 {
     controller().selectStopAnimation();
-    QTest::qWait(30);
+    ASSERT_TRUE(waitUntil([this] { return !view()->needsDisplay(); }));
+    const std::uint64_t frames = view()->framesDrawn();
     controller().toggleWireFrame();
     EXPECT_TRUE(scene().getWireFrame());
     EXPECT_TRUE(view()->needsDisplay());
-    QTest::qWait(30);
-    EXPECT_FALSE(view()->needsDisplay());
+    EXPECT_TRUE(waitUntil([this] { return !view()->needsDisplay(); }));
+    EXPECT_GT(view()->framesDrawn(), frames); // an expose may add frames of its own
     EXPECT_FALSE(controller().animating());
     EXPECT_EQ(Timer::activeCount(), 0);
 }
@@ -167,13 +167,13 @@ TEST_F(FerlowApp, WithoutRenderingTheFrameIsBlackAndThePathStands)
     scene().setAnimate(true); // the scene would move on every frame
     view()->setRender(false);
     const double t = Scene::pathState().sPathParameter;
-    QTest::qWait(20);
+    const std::uint64_t frames = view()->framesDrawn();
     view()->display();
-    QTest::qWait(20);
+    ASSERT_EQ(view()->framesDrawn(), frames + 1);
     EXPECT_EQ(Scene::pathState().sPathParameter, t);
-    const QImage shot = grab();
     const QPoint centre = view()->container()->mapTo(interface->window(), view()->container()->rect().center());
-    EXPECT_EQ(QColor(shot.pixel(centre)).rgb() & 0xffffff, 0u);
+    const auto centreColour = [&] { return QColor(grab().pixel(centre)).rgb() & 0xffffff; };
+    EXPECT_TRUE(waitUntil([&] { return centreColour() == 0u; })) << std::hex << centreColour();
 }
 
 TEST_F(FerlowApp, WithoutAControllerKeysGoToTheBaseClass)
@@ -194,17 +194,21 @@ TEST_F(FerlowApp, WithoutAControllerKeysGoToTheBaseClass)
 
 TEST_F(FerlowApp, ScreenshotOfTheRunningWindow)
 {
-    QTest::qWait(300);
-    const QImage shot = grab();
-    const QString path = QDir::current().absoluteFilePath(QStringLiteral("ferlow-window.png"));
-    shot.save(path);
     const QRect area(view()->container()->mapTo(interface->window(), QPoint(0, 0)), view()->container()->size());
     // The frame is drawn: not the clear colour all over.
+    QImage shot;
     int lit = 0;
-    for (int y = area.top(); y < area.bottom(); y += 16)
-        for (int x = area.left(); x < area.right(); x += 16)
-            lit += (shot.pixel(x, y) & 0xffffff) != 0;
-    EXPECT_GT(lit, 0) << path.toStdString();
+    const bool drawn = waitUntil([&] {
+        shot = grab();
+        lit = 0;
+        for (int y = area.top(); y < area.bottom(); y += 16)
+            for (int x = area.left(); x < area.right(); x += 16)
+                lit += (shot.pixel(x, y) & 0xffffff) != 0;
+        return lit > 0;
+    });
+    const QString path = QDir::current().absoluteFilePath(QStringLiteral("ferlow-window.png"));
+    shot.save(path);
+    EXPECT_TRUE(drawn) << path.toStdString();
 }
 
 } // namespace

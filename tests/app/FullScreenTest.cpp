@@ -11,6 +11,7 @@
 #include "tests/support/ForeignGrab.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QMenuBar>
 #include <QTest>
@@ -23,12 +24,6 @@ namespace {
 
 class FullScreen : public testing::Test {
 protected:
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
-    }
-
     // The display can switch modes (display capture) or not (view full screen).
     void start(bool canSwitch)
     {
@@ -44,15 +39,24 @@ protected:
     }
 
     // Runs full screen with the steps inside its loop, one after the other:
-    // each waits its milliseconds after the one before, and never runs in the
-    // same pass of the loop as the one before, so the loop has taken the
-    // input a step gave before the next step looks. A last Escape ends full
-    // screen should the steps not.
+    // the times count from the loop's start, which may come late (the
+    // capture path first waits for its window to show); each step waits its
+    // milliseconds after the one before, and never runs in the same pass of
+    // the loop as the one before, so the loop has taken the input a step gave
+    // before the next step looks. A last Escape ends full screen should the
+    // steps not.
     void runFullScreen(std::vector<std::pair<int, std::function<void()>>> steps)
     {
         steps.emplace_back(2000, [this] { key(Qt::Key_Escape, "\x1b"); });
         mPlan = std::move(steps);
-        scheduleStep(0, 0);
+        auto* loopStarted = new QTimer(&mSteps);
+        QObject::connect(loopStarted, &QTimer::timeout, [this, loopStarted] {
+            if (!controller().inFullScreenLoop())
+                return;
+            loopStarted->stop();
+            scheduleStep(0, 0);
+        });
+        loopStarted->start(1);
         controller().selectFullScreen();
     }
     void scheduleStep(std::size_t index, int previousAt)
@@ -97,9 +101,8 @@ TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
     EXPECT_TRUE(wasFullScreen);
     EXPECT_TRUE(menuHidden);
     EXPECT_TRUE(timerRan);
-    QTest::qWait(100);
-    EXPECT_FALSE(interface->window()->isFullScreen());
-    EXPECT_TRUE(interface->window()->menuBar()->isVisible());
+    EXPECT_TRUE(waitUntil([this] { return !interface->window()->isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([this] { return interface->window()->menuBar()->isVisible(); }));
     EXPECT_FALSE(controller().inFullScreenLoop());
 }
 

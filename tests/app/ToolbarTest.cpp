@@ -8,7 +8,9 @@
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -40,12 +42,21 @@ SettingsStore& store()
     return SettingsStore::standardUserDefaults();
 }
 
-// Lets the event loop wait for events a few times, as the running
-// application's loop does between events.
+// Lets the event loop come to wait for events a few times, as the running
+// application's loop does between events; each time it is woken at once.
+// Counted rather than timed: on a loaded machine a timed pause may pass in a
+// single turn of the loop.
 void idle()
 {
     QEventLoop loop;
-    QTimer::singleShot(30, &loop, &QEventLoop::quit);
+    int waits = 0;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+        if (++waits == 3)
+            loop.quit();
+        else
+            dispatcher->wakeUp();
+    });
     loop.exec();
 }
 
@@ -69,19 +80,11 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        store().removeObjectForKey(kToolbarKey);
-        store().removeObjectForKey(kDisplayModeKey);
         open();
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
     }
 
     void open()
     {
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
@@ -376,21 +379,26 @@ TEST_F(MainToolbar, HasNoBaselineSeparator)
 
 TEST_F(MainToolbar, ScreenshotOfTheWindowWithItsToolbar)
 {
-    QTest::qWait(300);
-    idle();
-    const QImage shot = interface->window()->screen()->grabWindow(interface->window()->winId()).toImage();
+    // The Stop icon's outline is drawn, in the dark grey of the artwork.
+    QImage shot;
+    QRect bar;
+    int dark = 0;
+    const bool drawn = waitUntil([&] {
+        idle(); // the items are validated, and drawn so, when the loop waits
+        shot = interface->window()->screen()->grabWindow(interface->window()->winId()).toImage();
+        bar = toolbar().geometry();
+        const QRect stop = button(kStop)->geometry().translated(bar.topLeft());
+        dark = 0;
+        for (int y = stop.top(); y <= stop.bottom(); ++y)
+            for (int x = stop.left(); x <= stop.right(); ++x)
+                dark += qGray(shot.pixel(x, y)) < 100;
+        return dark > 20;
+    });
     const QString path = QDir::current().absoluteFilePath(QStringLiteral("ferlow-toolbar.png"));
     shot.save(path);
-    const QRect bar = toolbar().geometry();
     const QPoint viewTop = interface->view()->container()->mapTo(interface->window(), QPoint(0, 0));
     EXPECT_LE(bar.bottom(), viewTop.y()) << path.toStdString();
-    // The Stop icon's outline is drawn, in the dark grey of the artwork.
-    const QRect stop = button(kStop)->geometry().translated(bar.topLeft());
-    int dark = 0;
-    for (int y = stop.top(); y <= stop.bottom(); ++y)
-        for (int x = stop.left(); x <= stop.right(); ++x)
-            dark += qGray(shot.pixel(x, y)) < 100;
-    EXPECT_GT(dark, 20) << path.toStdString();
+    EXPECT_TRUE(drawn) << dark << " dark pixels in the Stop icon; " << path.toStdString();
 }
 
 // A toolbar of the toolkit layer over a delegate that knows two items.
@@ -418,8 +426,6 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        for (const QString& key : {kIdentifier, kIdentifier + QStringLiteral(" Display Mode")})
-            store().removeObjectForKey(key);
         window = std::make_unique<Window>();
     }
 
@@ -449,12 +455,17 @@ TEST_F(PlainToolbar, MakesTheStandardItemsItself)
     EXPECT_EQ(toolbar.itemIdentifiers(),
               (QStringList{"Known A", Separator, Space, CustomizeToolbar, FlexibleSpace, "Known B"}));
     EXPECT_TRUE(toolbar.items()[1]->view()->isSeparator());
-    QTest::qWait(50); // laid out
-    EXPECT_EQ(toolbar.widgetForAction(toolbar.items()[2]->view())->width(), Toolbar::kIconSize);
+    const QWidget* space = toolbar.widgetForAction(toolbar.items()[2]->view());
+    const QWidget* last = toolbar.widgetForAction(toolbar.items()[5]->view());
+    // Once laid out: the space as wide as an icon, the flexible space taking
+    // the rest, so the last item sits at the far end.
+    EXPECT_TRUE(waitUntil([&] {
+        return space->width() == Toolbar::kIconSize && last->geometry().right() > toolbar.width() - 20;
+    })) << "space " << space->width() << " wide, last item ends at " << last->geometry().right() << " of "
+        << toolbar.width();
     const ToolbarItem& customise = *toolbar.items()[3];
     EXPECT_EQ(customise.label(), QStringLiteral("Customise"));
     EXPECT_FALSE(pixels(customise.image()).isNull());
-    EXPECT_GT(toolbar.widgetForAction(toolbar.items()[5]->view())->geometry().right(), toolbar.width() - 20);
 
     // Another window replaces the toolbar with its own.
     window->setToolbar(std::make_unique<Toolbar>(QStringLiteral("Other")));

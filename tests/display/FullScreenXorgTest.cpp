@@ -9,6 +9,7 @@
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QProcess>
 #include <QTest>
@@ -52,16 +53,25 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
     menu.selectItemAtIndex(item);
     interface.prefsController()->selectResolution();
 
+    // Inside the full-screen loop: looks once the mode has switched, then
+    // leaves; a switch that never comes ends the loop after a generous wait.
+    MainController& controller = *interface.controller();
     QSize during;
     std::array<GLint, 4> viewport{};
-    QObject steps;
-    QTimer::singleShot(500, &steps, [&] {
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!controller.inFullScreenLoop() || !controller.isInFullScreenMode() || currentSize() != QSize(800, 600))
+            return;
+        watch.stop();
         during = currentSize();
         glGetIntegerv(GL_VIEWPORT, viewport.data());
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
     });
-    QTimer::singleShot(5000, &steps, [&] { QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape); });
-    interface.controller()->selectFullScreen();
+    watch.start(20);
+    QObject giveUp;
+    QTimer::singleShot(kWaitLimitMilliseconds, &giveUp,
+                       [&] { QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape); });
+    controller.selectFullScreen();
     EXPECT_EQ(during, QSize(800, 600));
     EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 800, 600}));
     EXPECT_EQ(currentSize(), original);
@@ -73,17 +83,16 @@ void endFullScreenChildWith(int signal, QSize original)
     QProcess child;
     child.start(QStringLiteral(FULL_SCREEN_CHILD), {});
     ASSERT_TRUE(child.waitForStarted());
-    ASSERT_TRUE(child.waitForReadyRead(20000));
+    ASSERT_TRUE(child.waitForReadyRead(kWaitLimitMilliseconds));
     EXPECT_EQ(currentSize(), QSize(800, 600));
     ::kill(pid_t(child.processId()), signal);
-    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_TRUE(child.waitForFinished(kWaitLimitMilliseconds));
     if (signal != SIGKILL) {
         EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
     }
-    // The guardian restores after a kill; give it a moment.
-    for (int i = 0; i < 100 && currentSize() != original; ++i)
-        QTest::qWait(100);
-    EXPECT_EQ(currentSize(), original);
+    // The guardian restores after a kill, in its own time.
+    EXPECT_TRUE(waitUntil([&] { return currentSize() == original; }))
+        << currentSize().width() << " x " << currentSize().height();
 }
 
 TEST_F(FullScreenOnXorg, TheOriginalModeComesBackAfterSigterm)

@@ -130,10 +130,12 @@ TEST(Defaults, HoldsTheSevenSceneKeysInTheirForms)
 
 TEST(Defaults, RegistrationFeedsTheStandardStore)
 {
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.clearRegisteredDefaults();
+    ASSERT_EQ(store.floatForKey(QStringLiteral("Speed")), 0.0f);
     Defaults::registerWithStandardStore();
     const auto defaults = Defaults::dictionary();
     ASSERT_TRUE(defaults);
-    const SettingsStore& store = SettingsStore::standardUserDefaults();
     EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), defaults->value(QStringLiteral("Speed")).toFloat());
     EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), defaults->value(QStringLiteral("GridSize")).toLongLong());
     EXPECT_EQ(store.integerForKey(QStringLiteral("FullScreenWidth")), 0);

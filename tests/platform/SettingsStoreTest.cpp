@@ -161,6 +161,35 @@ TEST_F(SettingsStoreTest, ListsOfTextsOfAnyLengthSurviveIntoTheNextRun)
     EXPECT_FALSE(store.stringArrayForKey(QStringLiteral("Missing")));
 }
 
+// What a test starts from: no stored value, on disk or in QSettings' cache,
+// and no registered default; the store keeps working afterwards.
+TEST_F(SettingsStoreTest, ForgettingEverythingLeavesNoStoredValueAndNoDefault)
+{
+    SettingsStore store(path());
+    store.registerDefaults({{QStringLiteral("Speed"), 4.5}, {QStringLiteral("GridSize"), qint64(256)}});
+    store.setFloat(9.0f, QStringLiteral("Speed"));
+    store.setInteger(1024, QStringLiteral("FullScreenWidth"));
+    store.setObject(QStringList{QStringLiteral("Start")}, QStringLiteral("Toolbar"));
+
+    store.removeAllObjects();
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 4.5f); // the default answers again
+    EXPECT_EQ(store.integerForKey(QStringLiteral("FullScreenWidth")), 0);
+    EXPECT_FALSE(store.stringArrayForKey(QStringLiteral("Toolbar")));
+    EXPECT_EQ(SettingsStore(path()).integerForKey(QStringLiteral("FullScreenWidth")), 0);
+    const QString nextRun = dir.filePath(QStringLiteral("next-run.conf"));
+    ASSERT_TRUE(!QFile::exists(path()) || QFile::copy(path(), nextRun));
+    const SettingsStore next(nextRun);
+    EXPECT_EQ(next.floatForKey(QStringLiteral("Speed")), 0.0f);
+    EXPECT_EQ(next.integerForKey(QStringLiteral("FullScreenWidth")), 0);
+
+    store.clearRegisteredDefaults();
+    EXPECT_EQ(store.floatForKey(QStringLiteral("Speed")), 0.0f);
+    EXPECT_EQ(store.integerForKey(QStringLiteral("GridSize")), 0);
+
+    store.setFloat(2.0f, QStringLiteral("Speed"));
+    EXPECT_EQ(SettingsStore(path()).floatForKey(QStringLiteral("Speed")), 2.0f);
+}
+
 TEST(StandardSettingsStore, LivesUnderXdgConfigHome)
 {
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");

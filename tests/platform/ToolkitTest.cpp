@@ -3,6 +3,7 @@
 #include "platform/PixelFormat.h"
 #include "platform/Timer.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -49,31 +50,60 @@ TEST(PixelFormat, ListsNoRendererMeetsYieldNothing)
     EXPECT_EQ(view.openGLContext(), nullptr);
 }
 
+// Waits until a repeating timer started now has ticked `count` times: the
+// event loop has then run past every timer that was due before it.
+bool loopRanPast(int count, double seconds)
+{
+    int ticks = 0;
+    const auto witness = Timer::scheduledTimerWithTimeInterval(seconds, [&](Timer&) { ++ticks; }, true);
+    return waitUntil([&] { return ticks >= count; });
+}
+
+// What a timer can promise on a loaded machine: a tick may come late, never
+// early, so the n-th tick comes n intervals or more after the start; and
+// none comes after invalidation.
 TEST(Timer, RepeatsAtItsIntervalUntilInvalidated)
 {
     ensureGuiApplication();
     const int before = Timer::activeCount();
-    int ticks = 0;
     QElapsedTimer clock;
     clock.start();
-    auto timer = Timer::scheduledTimerWithTimeInterval(0.017, [&](Timer&) { ++ticks; }, true);
+    std::vector<qint64> at; // milliseconds from the start to each tick
+    auto timer = Timer::scheduledTimerWithTimeInterval(0.017, [&](Timer&) { at.push_back(clock.elapsed()); }, true);
     EXPECT_EQ(Timer::activeCount(), before + 1);
-    QTest::qWait(200);
-    const qint64 elapsed = clock.elapsed();
-    EXPECT_GE(ticks, int(elapsed / 17) - 3);
-    EXPECT_LE(ticks, int(elapsed / 17) + 1);
+    ASSERT_TRUE(waitUntil([&] { return at.size() >= 10; }));
+    for (std::size_t n = 1; n <= at.size(); ++n)
+        EXPECT_GE(at[n - 1], qint64(n) * 17) << "tick " << n;
+
     timer->invalidate();
+    EXPECT_FALSE(timer->isValid());
     EXPECT_EQ(Timer::activeCount(), before);
-    const int stopped = ticks;
-    QTest::qWait(60);
-    EXPECT_EQ(ticks, stopped);
+    const std::size_t stopped = at.size();
+    ASSERT_TRUE(loopRanPast(3, 0.017));
+    EXPECT_EQ(at.size(), stopped);
     timer.reset();
     EXPECT_EQ(Timer::activeCount(), before);
+}
 
-    int once = 0;
-    auto single = Timer::scheduledTimerWithTimeInterval(0.005, [&](Timer& t) { once += t.isValid() ? 100 : 1; }, false);
-    QTest::qWait(50);
-    EXPECT_EQ(once, 1);
+TEST(Timer, SingleShotFiresOnceAlreadyInvalidated)
+{
+    ensureGuiApplication();
+    const int before = Timer::activeCount();
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> at;
+    bool validInTarget = true;
+    auto single = Timer::scheduledTimerWithTimeInterval(0.005, [&](Timer& t) {
+        at.push_back(clock.elapsed());
+        validInTarget = t.isValid();
+    }, false);
+    EXPECT_EQ(Timer::activeCount(), before + 1);
+    ASSERT_TRUE(waitUntil([&] { return !at.empty(); }));
+    ASSERT_TRUE(loopRanPast(3, 0.005));
+    ASSERT_EQ(at.size(), 1u);
+    EXPECT_GE(at[0], 5);
+    EXPECT_FALSE(validInTarget);
+    EXPECT_FALSE(single->isValid());
     EXPECT_EQ(Timer::activeCount(), before);
 }
 

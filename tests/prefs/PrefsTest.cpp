@@ -10,6 +10,7 @@
 #include "prefs/PrefsController.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QFile>
 #include <QKeyEvent>
@@ -30,18 +31,7 @@ protected:
     void SetUp() override
     {
         ensureGuiApplication();
-        // Nothing chosen for full screen, whatever an earlier test stored.
-        SettingsStore& store = SettingsStore::standardUserDefaults();
-        store.setInteger(0, QStringLiteral("FullScreenWidth"));
-        store.setInteger(0, QStringLiteral("FullScreenHeight"));
-        store.setBool(false, QStringLiteral("FullScreenStretched"));
         useModes({displayMode(640, 480, 32), displayMode(1024, 768, 32)}, displayMode(1024, 768, 32), true);
-    }
-    void TearDown() override
-    {
-        interface.reset();
-        DisplayServices::replace(nullptr);
-        ResourceBundle::replaceMainBundle(std::nullopt);
     }
 
     void useModes(std::vector<DisplayModeDictionary> modes, DisplayModeDictionary current, bool canSwitch)
@@ -50,7 +40,6 @@ protected:
     }
     void start()
     {
-        Scene::pathState() = {};
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
@@ -290,12 +279,12 @@ TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
     Camera& camera = scene().camera();
     camera.positionAt(0, 0, 0);
     camera.lookAt(0, 0, 5);
-    QTest::qWait(20);
-    EXPECT_FALSE(interface->view()->needsDisplay());
+    const auto drawn = [this] { return !interface->view()->needsDisplay(); };
+    EXPECT_TRUE(waitUntil(drawn));
     press(Qt::Key_Up);
     EXPECT_NEAR(camera.position().z, 0.1f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());
-    QTest::qWait(20);
+    ASSERT_TRUE(waitUntil(drawn));
     press(Qt::Key_Down);
     EXPECT_NEAR(camera.position().z, 0.0f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());

@@ -28,7 +28,6 @@ class SceneGL : public testing::Test {
 protected:
     void SetUp() override
     {
-        Scene::pathState() = {};
         Clock::replace([] { return 1000.0; });
         gl = std::make_unique<OffscreenGL>(320, 240);
         scene = std::make_unique<Scene>();
@@ -38,7 +37,6 @@ protected:
     {
         scene.reset();
         gl.reset();
-        Clock::replace({});
     }
 
     std::unique_ptr<OffscreenGL> gl;

@@ -29,7 +29,6 @@ class ScenePath : public testing::Test {
 protected:
     void SetUp() override
     {
-        Scene::pathState() = {};
         Clock::replace([this] { return now; });
         SettingsStore& store = SettingsStore::standardUserDefaults();
         store.setFloat(10.0f, QStringLiteral("Speed"));
@@ -37,7 +36,6 @@ protected:
         store.setFloat(1.5f, QStringLiteral("CameraHeight"));
         scene = std::make_unique<Scene>();
     }
-    void TearDown() override { Clock::replace({}); }
 
     void expectCamera(const Expected& e, float height)
     {

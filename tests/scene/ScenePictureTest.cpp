@@ -2,7 +2,6 @@
 // fixed clock. FERLOW_REGENERATE_GOLDEN=1 rewrites the golden images in the
 // source tree instead of comparing against them.
 #include "platform/Clock.h"
-#include "platform/Defaults.h"
 #include "platform/GL.h"
 #include "scene/Scene.h"
 #include "terrain/HeightField.h"
@@ -52,32 +51,16 @@ class ScenePicture : public testing::Test {
 protected:
     void SetUp() override
     {
-        Scene::pathState() = {};
         Clock::replace([] { return 1000.0; });
         gl = std::make_unique<OffscreenGL>(kWidth, kHeight);
         scene = std::make_unique<Scene>();
-        useDefaults(*scene);
         scene->setViewportRect({0, 0, double(kWidth), double(kHeight)});
     }
 
-    // The shipped defaults, whatever other tests of this process stored.
-    static void useDefaults(Scene& scene)
-    {
-        const QVariantMap d = *Defaults::dictionary();
-        scene.setAnimationSpeed(d.value(QStringLiteral("Speed")).toFloat());
-        scene.setLookAhead(d.value(QStringLiteral("LookAhead")).toFloat());
-        scene.setCameraHeight(d.value(QStringLiteral("CameraHeight")).toFloat());
-        scene.setFerlowHeight(d.value(QStringLiteral("FerlowHeight")).toFloat());
-        scene.setFogDensity(d.value(QStringLiteral("FogDensity")).toFloat() * 0.01f);
-        scene.setGridSize(d.value(QStringLiteral("GridSize")).toInt());
-        const std::array<float, 4> c = Scene::fogColourFromSetting(d.value(QStringLiteral("FogColour")));
-        scene.setFogColour(c[0], c[1], c[2], c[3]);
-    }
     void TearDown() override
     {
         scene.reset();
         gl.reset();
-        Clock::replace({});
     }
 
     QImage frame()
