@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QTemporaryDir>
+#include <initializer_list>
+#include <memory>
+
+struct _XDisplay;
+
+// A desktop of the test's own, as people run Ferlow on one: an X server
+// alone, the same server with a window manager, or a Wayland compositor
+// shown in it. Input goes in through the X server (XTest), as from a user's
+// keyboard and mouse, and what the screen shows is read back from it.
+class Desktop {
+public:
+    enum class Kind { BareX, WindowManager, Wayland };
+    // The desktop's background: a colour no frame of Ferlow shows.
+    static constexpr unsigned int kBackground = 0xff501e3c;
+
+    // Starts the desktop, or throws std::runtime_error saying what failed.
+    explicit Desktop(Kind kind);
+    ~Desktop();
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    Kind kind() const { return mKind; }
+    static const char* name(Kind kind);
+    QSize screenSize() const { return mScreenSize; }
+
+    // The environment of a program started on this desktop: its display
+    // (X or Wayland) and its own settings folder.
+    QProcessEnvironment clientEnvironment(const QString& configHome) const;
+
+    // Keys by X keysym, pressed and released; modifiers (keysyms too) are
+    // held around it.
+    void key(unsigned long keysym, std::initializer_list<unsigned long> modifiers = {});
+    void click(QPoint at, unsigned int button = 1);
+    // Moves the pointer to the screen's far corner, over the desktop alone.
+    void parkPointer();
+    // A left-button drag in small steps, as a hand moves the mouse.
+    void drag(QPoint from, QPoint to);
+    // Notches of the wheel: positive turns it away from the user.
+    void wheel(QPoint at, int notches);
+
+    // The whole screen as the X server holds it.
+    QImage capture() const;
+
+    // Makes another program's window the active one, as a user switching to
+    // it would; Ferlow then has to win the keyboard back.
+    void activateAnotherWindow();
+    void closeAnotherWindow();
+    // Switches back to the window named so: by a click at this point of it
+    // without a window manager, as a task bar does with one, by Super+Tab on
+    // Wayland. Returns once the other window has lost the keyboard.
+    void switchBackTo(const char* windowName, QPoint click);
+
+private:
+    void startServer();
+    void startWindowManager();
+    void startCompositor();
+    void paintBackground();
+    void moveTo(QPoint at);
+    void button(unsigned int button, bool press);
+    void sync();
+    void requestActivation(unsigned long window);
+    unsigned long clientWindowNamed(const char* name) const;
+
+    Kind mKind;
+    QSize mScreenSize{1280, 1024};
+    QTemporaryDir mRuntime;
+    QProcess mServer;
+    QProcess mHelper; // the window manager or the compositor
+    QProcess mOtherClient;
+    QString mDisplayName;
+    QString mWaylandSocket;
+    _XDisplay* mDisplay = nullptr;
+    unsigned long mOtherWindow = 0;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QImage>
+#include <QMap>
+#include <QProcess>
+#include <QRect>
+#include <QTemporaryDir>
+#include <optional>
+
+class Desktop;
+
+// The ferlow program started on a desktop, with a settings folder of its
+// own; everything it does is seen where a user sees it: on the screen and
+// in its settings file.
+class FerlowRun {
+public:
+    // Starts ferlow with these settings already stored (key, value as the
+    // file holds it).
+    FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored);
+    ~FerlowRun();
+
+    // Waits until the window shows the flight, and finds the view in it.
+    // Fails the test when it does not come.
+    void waitUntilFlying();
+    QRect view() const { return mView; }
+    QPoint viewCentre() const { return mView.center(); }
+    // A point of the window above the view: the toolbar's left end (its
+    // first item) or its empty right end.
+    QPoint firstToolbarItem() const;
+    QPoint toolbarSpace() const;
+
+    // The stored value, read afresh from the settings file.
+    std::optional<float> setting(const QString& key) const;
+    // Waits for the stored value to become exactly this one.
+    bool settingBecomes(const QString& key, float value, int milliseconds = kConditionMilliseconds) const;
+    static constexpr int kConditionMilliseconds = 15000;
+
+    bool exitsWithin(int milliseconds);
+    int exitCode() const { return mProcess.exitCode(); }
+    QString log();
+
+private:
+    QImage nextPicture(const QImage& current) const;
+
+    Desktop& mDesktop;
+    QTemporaryDir mConfigHome;
+    QProcess mProcess;
+    QRect mView;
+};
+
+// What the screen shows, as the tests judge it.
+namespace Screen {
+// Waits until the region shows something other than this picture.
+bool changesFrom(const Desktop& desktop, const QImage& before, QRect region, int milliseconds);
+// Waits until the screen has stood still for a while, and returns it.
+QImage settled(const Desktop& desktop);
+// The share of the region's pixels that are black.
+double blackShare(const QImage& image, QRect region);
+// Saves the picture beside the test for a look after a failure, and says
+// where.
+std::string keep(const QImage& image, const char* suffix = "");
+// Whether the view and the desktop around the windows show the same in
+// both pictures; window decorations, drawn active or not, do not count.
+bool sameViewAndDesktop(const QImage& a, const QImage& b, QRect view);
+// How many pixels show the desktop's background.
+int backgroundPixels(const QImage& image);
+} // namespace Screen
