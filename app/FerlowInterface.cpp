@@ -1,11 +1,11 @@
 #include "app/FerlowInterface.h"
 
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/ResourceBundle.h"
-#include "platform/Window.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
 #include <QImageReader>

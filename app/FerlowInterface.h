@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Application.h"
+#include "platform/toolkit/Application.h"
 
 #include <memory>
 

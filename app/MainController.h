@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/Responder.h"
-#include "platform/Toolbar.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Responder.h"
+#include "platform/toolkit/Toolbar.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,7 +4,7 @@
 // user's arrangement between runs under its identifier.
 #include "app/MainController.h"
 
-#include "platform/Window.h"
+#include "platform/toolkit/Window.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,5 +1,5 @@
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
+#include "platform/toolkit/Application.h"
 
 int main(int argc, char** argv)
 {

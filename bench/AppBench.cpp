@@ -4,14 +4,14 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_app
 #include "app/FerlowInterface.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Application.h"
-#include "platform/Clock.h"
-#include "platform/PixelFormat.h"
-#include "platform/Window.h"
+#include "platform/gl/PixelFormat.h"
+#include "platform/system/Clock.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
 #include <QOpenGLWidget>

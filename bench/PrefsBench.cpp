@@ -4,11 +4,11 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_prefs
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
+#include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/OffscreenGL.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QTest>
 #include <benchmark/benchmark.h>

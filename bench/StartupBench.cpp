@@ -5,8 +5,8 @@
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_startup_bench
 #include "app/FerlowInterface.h"
-#include "app/FerlowOpenGLView.h"
-#include "platform/Application.h"
+#include "platform/toolkit/Application.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 // Run under a display, e.g.
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build-terrain/bench/ferlow_bench_terrain
 
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
 #include "terrain/HeightField.h"
 #include "tests/support/OffscreenGL.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Controls.h"
-#include "platform/Panel.h"
+#include "platform/toolkit/Controls.h"
+#include "platform/toolkit/Panel.h"
 
 class QPushButton;
 

@@ -1,12 +1,12 @@
 #include "prefs/PrefsController.h"
 
-#include "app/FerlowOpenGLView.h"
-#include "platform/Defaults.h"
-#include "platform/ResourceBundle.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/Defaults.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/system/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
 #include "scene/SettingsKeys.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QVariantList>
 #include <algorithm>

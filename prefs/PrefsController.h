@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/DisplayServices.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Controls.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "scene/Camera.h"
 
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "scene/Scene.h"
 
-#include "platform/Clock.h"
-#include "platform/Defaults.h"
-#include "platform/GL.h"
-#include "platform/SettingsStore.h"
+#include "platform/gl/GL.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Defaults.h"
+#include "platform/system/SettingsStore.h"
 #include "scene/SettingsKeys.h"
 #include "terrain/HeightField.h"
 #include "terrain/SkyDome.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Rect.h"
+#include "platform/gl/Rect.h"
 #include "scene/Camera.h"
 
 #include <QVariant>

@@ -1,11 +1,11 @@
 #include "terrain/HeightField.h"
 
-#include "platform/GL.h"
-#include "platform/Image.h"
-#include "platform/ResourceBundle.h"
-#include "platform/SystemLog.h"
-#include "platform/SystemMemory.h"
-#include "platform/TextureLoader.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/TextureLoader.h"
+#include "platform/system/Image.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/SystemMemory.h"
 
 #include <cstddef>
 #include <vector>

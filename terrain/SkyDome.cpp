@@ -1,6 +1,6 @@
 #include "terrain/SkyDome.h"
 
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
 
 #include <cmath>
 #include <span>

@@ -1,11 +1,11 @@
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Timer.h"
-#include "platform/Window.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Timer.h"
+#include "platform/toolkit/Window.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QDir>
 #include <QKeyEvent>

@@ -1,17 +1,17 @@
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/GL.h"
-#include "platform/PixelFormat.h"
-#include "platform/Timer.h"
-#include "platform/Window.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/PixelFormat.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Timer.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/ForeignGrab.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QMenuBar>
 #include <QTest>

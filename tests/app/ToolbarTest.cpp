@@ -1,14 +1,14 @@
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/SettingsStore.h"
-#include "platform/Toolbar.h"
-#include "platform/Window.h"
+#include "platform/system/SettingsStore.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Toolbar.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // GoogleTest before Xlib, whose macros (None, Bool) break it.
 #include <gtest/gtest.h>
 
-#include "platform/DisplayGuardianProtocol.h"
+#include "platform/display/DisplayGuardianProtocol.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // server the suite runs on (Xvfb, whose RandR offers one mode without
 // timings). Nothing here switches a mode: other tests share that server.
 
-#include "platform/DisplayServices.h"
+#include "platform/display/DisplayServices.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 //
 //   display_test_child <release|wait> <width> <height>
 
-#include "platform/DisplayServices.h"
-#include "platform/OrderlyExit.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/display/OrderlyExit.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -3,13 +3,13 @@
 // Prints "full screen" once the display runs at 800 x 600 and the full-screen
 // loop draws, however long the switch took.
 #include "app/FerlowInterface.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Application.h"
-#include "platform/DisplayServices.h"
-#include "platform/OrderlyExit.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/display/OrderlyExit.h"
+#include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,15 +1,15 @@
 // Full screen on a display that can switch modes: a private Xorg server with
 // the dummy video driver, started around this program by with-xorg-dummy.
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/DisplayServices.h"
-#include "platform/GL.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/gl/GL.h"
+#include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QProcess>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "platform/OrderlyExit.h"
+#include "platform/display/OrderlyExit.h"
 
 #include <QCoreApplication>
 #include <QTimer>

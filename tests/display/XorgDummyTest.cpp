@@ -10,7 +10,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-#include "platform/XRandRDisplayServices.h"
+#include "platform/display/XRandRDisplayServices.h"
 
 #include <algorithm>
 #include <chrono>

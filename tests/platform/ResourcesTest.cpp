@@ -1,7 +1,7 @@
-#include "platform/Defaults.h"
-#include "platform/PropertyList.h"
-#include "platform/ResourceBundle.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/Defaults.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/system/SettingsStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>

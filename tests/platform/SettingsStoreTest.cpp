@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/system/SettingsStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "platform/SystemMemory.h"
+#include "platform/system/SystemMemory.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/ResidentMemory.h"
 

@@ -1,7 +1,7 @@
-#include "platform/Events.h"
-#include "platform/OpenGLView.h"
-#include "platform/PixelFormat.h"
-#include "platform/Timer.h"
+#include "platform/gl/OpenGLView.h"
+#include "platform/gl/PixelFormat.h"
+#include "platform/toolkit/Events.h"
+#include "platform/toolkit/Timer.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
 

@@ -1,16 +1,16 @@
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/Defaults.h"
-#include "platform/DisplayServices.h"
-#include "platform/ResourceBundle.h"
-#include "platform/SettingsStore.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/system/Defaults.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/system/SettingsStore.h"
+#include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QFile>
 #include <QKeyEvent>

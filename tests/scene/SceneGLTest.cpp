@@ -1,5 +1,5 @@
-#include "platform/Clock.h"
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
+#include "platform/system/Clock.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 

@@ -1,5 +1,5 @@
-#include "platform/Clock.h"
-#include "platform/SettingsStore.h"
+#include "platform/system/Clock.h"
+#include "platform/system/SettingsStore.h"
 #include "scene/Scene.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 // Frames of the whole scene, read back from a real offscreen framebuffer at a
 // fixed clock. FERLOW_REGENERATE_GOLDEN=1 rewrites the golden images in the
 // source tree instead of comparing against them.
-#include "platform/Clock.h"
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
+#include "platform/system/Clock.h"
 #include "scene/Scene.h"
 #include "terrain/HeightField.h"
 #include "tests/support/OffscreenGL.h"

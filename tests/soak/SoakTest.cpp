@@ -4,15 +4,15 @@
 // run: `ctest -L soak` (FERLOW_SOAK_SECONDS=240 shortens it to the shortest
 // run that still compares two different minutes).
 #include "app/FerlowInterface.h"
-#include "platform/Application.h"
-#include "app/FerlowOpenGLView.h"
 #include "app/MainController.h"
-#include "platform/GL.h"
-#include "platform/Clock.h"
-#include "platform/OpenGLContext.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/OpenGLContext.h"
+#include "platform/system/Clock.h"
+#include "platform/toolkit/Application.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/ResidentMemory.h"
+#include "view/FerlowOpenGLView.h"
 
 #include <QTest>
 #include <QWheelEvent>

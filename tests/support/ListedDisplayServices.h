@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DisplayServices.h"
+#include "platform/display/DisplayServices.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #include "tests/support/OffscreenGL.h"
 
-#include "platform/Application.h"
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
+#include "platform/toolkit/Application.h"
 
 #include <QApplication>
 #include <QOffscreenSurface>

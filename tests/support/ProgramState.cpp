@@ -1,10 +1,10 @@
 #include "tests/support/ProgramState.h"
 
-#include "platform/Clock.h"
-#include "platform/Defaults.h"
-#include "platform/DisplayServices.h"
-#include "platform/ResourceBundle.h"
-#include "platform/SettingsStore.h"
+#include "platform/display/DisplayServices.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Defaults.h"
+#include "platform/system/ResourceBundle.h"
+#include "platform/system/SettingsStore.h"
 #include "scene/Scene.h"
 
 void resetProgramState()

@@ -1,4 +1,4 @@
-#include "platform/Image.h"
+#include "platform/system/Image.h"
 #include "terrain/HeightField.h"
 #include "tests/terrain/TerrainTesting.h"
 

@@ -1,4 +1,4 @@
-#include "platform/GL.h"
+#include "platform/gl/GL.h"
 #include "terrain/SkyDome.h"
 #include "tests/support/OffscreenGL.h"
 

@@ -1,5 +1,5 @@
-#include "platform/GL.h"
-#include "platform/TextureLoader.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/TextureLoader.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/terrain/TerrainTesting.h"
 

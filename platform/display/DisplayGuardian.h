@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/display/DisplayGuardianProtocol.h"
+
+#include <memory>
+#include <string>
+
+// Ferlow's end of the display guardian, the small ferlow-display-guardian
+// program that gives the displays their original modes back when Ferlow ends
+// without releasing them (see DisplayGuardianMain.cpp).
+//
+// The guardian is spawned, not forked: Qt's threads run in this process, and
+// a forked copy of it could only call async-signal-safe functions, while the
+// restore needs Xlib. posix_spawn starts the program from a clean image with
+// nothing of Ferlow's but one end of a socket: the X connection and every
+// other descriptor stay behind, in a session of its own so that Ctrl-C and
+// terminal hang-ups meant for Ferlow do not reach it. The guardian reparents
+// itself to init, so it outlives Ferlow and is never left as a zombie.
+class DisplayGuardian {
+public:
+    // Starts a guardian for the X display `displayName` and waits until it
+    // runs on its own; nullptr when it cannot be started or does not answer.
+    static std::unique_ptr<DisplayGuardian> start(const std::string& displayName);
+    // Closes the link. Without a release before, the guardian restores every
+    // display that still shows the mode set here.
+    ~DisplayGuardian();
+    DisplayGuardian(const DisplayGuardian&) = delete;
+    DisplayGuardian& operator=(const DisplayGuardian&) = delete;
+
+    // Each returns whether the guardian got the message; one that did not is
+    // gone and guards nothing.
+    bool save(const SavedDisplay& saved);
+    // Sent before the switch itself, so that a crash right after the switch
+    // still finds the guardian knowing the mode to look for.
+    bool modeSet(RROutput output, RRMode mode);
+    // The displays are back as they were: the guardian exits without
+    // touching them.
+    void release();
+
+    // The guardian program beside the running executable (where it is
+    // installed next to ferlow), else the one in the build tree.
+    static std::string executablePath();
+
+private:
+    explicit DisplayGuardian(int link);
+    bool send(const DisplayGuardianProtocol::Message& message);
+
+    int mLink;
+};

@@ -1,0 +1,123 @@
+#include "platform/gl/OpenGLContext.h"
+
+#include "platform/gl/PixelFormat.h"
+
+#include <QOpenGLContext>
+#include <algorithm>
+#include <QOpenGLFramebufferObject>
+#include <QSurface>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+// The drawable's size in pixels of its backing store.
+QSize pixelSize(QSurface* surface)
+{
+    const double ratio = surface->surfaceClass() == QSurface::Window ? static_cast<QWindow*>(surface)->devicePixelRatio() : 1.0;
+    return surface->size() * ratio;
+}
+
+} // namespace
+
+std::unique_ptr<OpenGLContext> OpenGLContext::initWithFormat(const PixelFormat& format, const OpenGLContext* share)
+{
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(format.drawableFormat());
+    if (share)
+        context->setShareContext(share->qtContext());
+    if (!context->create())
+        return nullptr;
+    if (share && !QOpenGLContext::areSharing(context.get(), share->qtContext()))
+        return nullptr;
+    return std::unique_ptr<OpenGLContext>(new OpenGLContext(std::move(context), format.surfaceFormat().samples()));
+}
+
+OpenGLContext::OpenGLContext(std::unique_ptr<QOpenGLContext> context, int samples)
+    : mContext(std::move(context))
+    , mSamples(std::max(samples, 0))
+{
+}
+
+// The framebuffer is the context's own: it goes while the context is current.
+OpenGLContext::~OpenGLContext()
+{
+    if (mMultisample && mDrawable && mContext->makeCurrent(mDrawable))
+        mMultisample.reset();
+    mContext.reset();
+}
+
+void OpenGLContext::setDrawable(QSurface* surface)
+{
+    mDrawable = surface;
+}
+
+bool OpenGLContext::makeCurrentContext()
+{
+    if (!mDrawable || !mContext->makeCurrent(mDrawable))
+        return false;
+    bindMultisampleFramebuffer();
+    return true;
+}
+
+QWindow* OpenGLContext::setFullScreen()
+{
+    auto window = std::make_unique<QWindow>();
+    window->setSurfaceType(QSurface::OpenGLSurface);
+    window->setFormat(mContext->format());
+    window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    window->showFullScreen();
+    mFullScreenWindow = std::move(window);
+    mDrawable = mFullScreenWindow.get();
+    return mFullScreenWindow.get();
+}
+
+// Follows the drawable's size; leaves the multisampled framebuffer bound.
+void OpenGLContext::bindMultisampleFramebuffer()
+{
+    if (mSamples == 0)
+        return;
+    const QSize size = pixelSize(mDrawable);
+    if (!mMultisample || mMultisample->size() != size) {
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::Depth);
+        format.setSamples(mSamples);
+        mMultisample = std::make_unique<QOpenGLFramebufferObject>(size, format);
+    }
+    mMultisample->bind();
+}
+
+// Leaves the multisampled framebuffer bound again for the next frame.
+void OpenGLContext::flushBuffer()
+{
+    if (!mDrawable)
+        return;
+    if (mMultisample) {
+        QOpenGLFramebufferObject::blitFramebuffer(nullptr, QRect(QPoint(), pixelSize(mDrawable)), mMultisample.get(),
+                                                  QRect(QPoint(), mMultisample->size()));
+        mContext->swapBuffers(mDrawable);
+        mMultisample->bind();
+        return;
+    }
+    mContext->swapBuffers(mDrawable);
+}
+
+void OpenGLContext::clearDrawable()
+{
+    if (QOpenGLContext::currentContext() == mContext.get()) {
+        mMultisample.reset();
+        mContext->doneCurrent();
+    }
+    mDrawable = nullptr;
+    mFullScreenWindow.reset();
+}
+
+void OpenGLContext::clearCurrentContext()
+{
+    if (QOpenGLContext* current = QOpenGLContext::currentContext())
+        current->doneCurrent();
+}

@@ -1,0 +1,189 @@
+#include "platform/gl/OpenGLView.h"
+
+#include "platform/gl/OpenGLContext.h"
+#include "platform/gl/PixelFormat.h"
+
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+// The view never holds the keyboard itself: the window it is embedded in
+// passes its keys on (Window::setFirstResponder). A surface of its own with
+// the keyboard would lose it for good to the window system's bookkeeping
+// once another program had the keyboard in between, and on Wayland it
+// never gets it at all.
+OpenGLView::OpenGLView()
+{
+    setSurfaceType(QSurface::OpenGLSurface);
+    setFlag(Qt::WindowDoesNotAcceptFocus);
+}
+
+OpenGLView::~OpenGLView()
+{
+    // Drawing may still be pending; nothing must run on a half-destroyed view.
+    QCoreApplication::removePostedEvents(this);
+}
+
+bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat)
+{
+    if (!pixelFormat)
+        return false;
+    setFormat(pixelFormat->drawableFormat());
+    resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
+    create();
+    mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
+    if (!mContext)
+        return false;
+    mContext->setDrawable(this);
+    mPixelFormat = std::move(pixelFormat);
+    return true;
+}
+
+QWidget* OpenGLView::container()
+{
+    if (!mContainer) {
+        mContainer = QWidget::createWindowContainer(this);
+        mContainer->setFocusPolicy(Qt::NoFocus);
+        mContainer->setMinimumSize(1, 1);
+    }
+    return mContainer;
+}
+
+void OpenGLView::setNeedsDisplay(bool needsDisplay)
+{
+    if (!needsDisplay || mDisplayPending)
+        return;
+    mDisplayPending = true;
+    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest));
+}
+
+void OpenGLView::display()
+{
+    mDisplayPending = false;
+    if (!mContext || !isExposed() || !mContext->makeCurrentContext())
+        return;
+    drawRect(bounds());
+    if (mFramesDrawn++ == 0 && mContainer)
+        revealFirstFrame();
+}
+
+// On Wayland the view is a subsurface of its window's surface, and a
+// subsurface shows only from the first commit of its parent after it was
+// made: the window draws itself once more, so that the flight appears even
+// when nothing else of the window changes.
+void OpenGLView::revealFirstFrame()
+{
+    mContainer->window()->update();
+}
+
+Rect OpenGLView::bounds() const
+{
+    return {0.0, 0.0, double(width()), double(height())};
+}
+
+Rect OpenGLView::convertRectToBacking(const Rect& rect) const
+{
+    const double ratio = devicePixelRatio();
+    return {rect.x * ratio, rect.y * ratio, rect.width * ratio, rect.height * ratio};
+}
+
+void OpenGLView::drawRect(const Rect&) {}
+
+void OpenGLView::reshape() {}
+
+void OpenGLView::keyDown(const KeyEvent&)
+{
+    mPassedOn = true;
+}
+
+void OpenGLView::mouseDown(const MouseEvent&) {}
+
+void OpenGLView::mouseDragged(const MouseEvent&) {}
+
+void OpenGLView::scrollWheel(const ScrollEvent&) {}
+
+bool OpenGLView::event(QEvent* event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        if (mDisplayPending)
+            display();
+        return true;
+    }
+    return QWindow::event(event);
+}
+
+void OpenGLView::exposeEvent(QExposeEvent*)
+{
+    if (isExposed())
+        display();
+}
+
+void OpenGLView::resizeEvent(QResizeEvent*)
+{
+    if (mContext && mContext->makeCurrentContext())
+        reshape();
+}
+
+void OpenGLView::keyPressEvent(QKeyEvent* event)
+{
+    mPassedOn = false;
+    keyDown(Events::fromQt(*event));
+    event->setAccepted(!mPassedOn);
+}
+
+void OpenGLView::mousePressEvent(QMouseEvent* event)
+{
+    // A click on the view is a click on its window: without a window manager
+    // to do it, the window takes the keyboard.
+    if (mContainer)
+        mContainer->activateWindow();
+    if (event->button() == Qt::LeftButton)
+        mouseDown(Events::fromQt(*event, EventType::LeftMouseDown, *this));
+}
+
+void OpenGLView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        mouseDragged(Events::fromQt(*event, EventType::LeftMouseDragged, *this));
+}
+
+void OpenGLView::wheelEvent(QWheelEvent* event)
+{
+    scrollWheel(Events::fromQt(*event));
+}
+
+void OpenGLView::enterFullScreenMode(QScreen* screen)
+{
+    QWidget* window = container()->window();
+    mWindowStateBeforeFullScreen = window->windowState();
+    mHiddenChrome.clear();
+    if (auto* main = qobject_cast<QMainWindow*>(window)) {
+        std::vector<QWidget*> chrome{main->menuBar()};
+        for (QToolBar* toolBar : main->findChildren<QToolBar*>())
+            chrome.push_back(toolBar);
+        for (QWidget* widget : chrome) {
+            if (widget && widget->isVisible()) {
+                widget->hide();
+                mHiddenChrome.push_back(widget);
+            }
+        }
+    }
+    if (screen && window->windowHandle())
+        window->windowHandle()->setScreen(screen);
+    window->showFullScreen();
+}
+
+void OpenGLView::exitFullScreenMode()
+{
+    QWidget* window = container()->window();
+    window->setWindowState(mWindowStateBeforeFullScreen & ~Qt::WindowFullScreen);
+    window->show();
+    for (QWidget* widget : mHiddenChrome)
+        widget->show();
+    mHiddenChrome.clear();
+}

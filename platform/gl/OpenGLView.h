@@ -1,0 +1,95 @@
+#pragma once
+
+#include "platform/gl/Rect.h"
+#include "platform/toolkit/Events.h"
+
+#include <QWindow>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class OpenGLContext;
+class PixelFormat;
+class QWidget;
+
+// A window-system surface drawn with OpenGL: the drawing area of a main
+// window. It is a native QWindow with a context of its own, embedded in the
+// main window through a container widget, so frames go straight to the
+// window without the extra framebuffer copy a QOpenGLWidget makes.
+//
+// The context is created with the view and lives exactly as long as it; the
+// view is never moved to another parent, so whatever display lists and
+// textures the context's share group holds stay valid for the view's life.
+//
+// Drawing: setNeedsDisplay(true) draws once at the next pass of the event
+// loop (requests coalesce); display() draws at once. Either way the context
+// is current while drawRect() runs, as it is while reshape() runs after each
+// change of size.
+class OpenGLView : public QWindow {
+public:
+    OpenGLView();
+    ~OpenGLView() override;
+
+    // Base initialisation: the frame (in points) and the pixel format. Fails,
+    // leaving the view unusable, when there is no pixel format or no context
+    // can be made for it.
+    bool initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat);
+
+    OpenGLContext* openGLContext() const { return mContext.get(); }
+    // The container that places this view in a widget layout; made on first
+    // request and owned by whichever widget it is added to.
+    QWidget* container();
+
+    void setNeedsDisplay(bool needsDisplay);
+    bool needsDisplay() const { return mDisplayPending; }
+    void display();
+    // Frames drawn so far, for diagnostics and measurements.
+    std::uint64_t framesDrawn() const { return mFramesDrawn; }
+
+    // The view's rectangle in its own coordinates, in points.
+    Rect bounds() const;
+    // The same rectangle in pixels of the backing store.
+    Rect convertRectToBacking(const Rect& rect) const;
+    void setWantsBestResolutionOpenGLSurface(bool wants) { mWantsBestResolution = wants; }
+    bool wantsBestResolutionOpenGLSurface() const { return mWantsBestResolution; }
+
+    // Whether the view takes key presses: its window then passes them on to
+    // it (Window::setFirstResponder).
+    virtual bool acceptsFirstResponder() const { return false; }
+
+    // Shows the view's window on the screen full screen, its menu bar and
+    // toolbars hidden, the view in it as it was; exiting restores them.
+    void enterFullScreenMode(QScreen* screen);
+    void exitFullScreenMode();
+
+protected:
+    virtual void drawRect(const Rect& dirtyRect);
+    virtual void reshape();
+    // The base implementations pass the event up: a key the view does not
+    // handle is left for the window to act on (its menu shortcuts).
+    virtual void keyDown(const KeyEvent& event);
+    virtual void mouseDown(const MouseEvent& event);
+    virtual void mouseDragged(const MouseEvent& event);
+    virtual void scrollWheel(const ScrollEvent& event);
+
+    bool event(QEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void revealFirstFrame();
+
+    std::unique_ptr<PixelFormat> mPixelFormat;
+    std::unique_ptr<OpenGLContext> mContext;
+    QWidget* mContainer = nullptr;
+    bool mWantsBestResolution = false;
+    bool mDisplayPending = false;
+    bool mPassedOn = false;
+    std::vector<QWidget*> mHiddenChrome;
+    Qt::WindowStates mWindowStateBeforeFullScreen;
+    std::uint64_t mFramesDrawn = 0;
+};

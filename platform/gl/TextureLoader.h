@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/gl/GL.h"
+
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QOpenGLContextGroup;
+
+// A 2D texture object made by TextureLoader: its OpenGL name and the size of
+// its base level.
+//
+// Texture objects live in a share group, not in one context: the view's
+// context and the full-screen context share theirs, so a texture made while
+// either is current draws in both and outlives either context alone.
+// Destruction therefore deletes the texture only while a context of the
+// group it was made in is current. Without one the name is left to the
+// group, which frees the texture with its last context; deleting the same
+// number in an unrelated context would delete somebody else's texture.
+class TextureInfo {
+public:
+    ~TextureInfo();
+    TextureInfo(const TextureInfo&) = delete;
+    TextureInfo& operator=(const TextureInfo&) = delete;
+
+    GLuint name() const { return mName; }
+    int width() const { return mWidth; }
+    int height() const { return mHeight; }
+
+private:
+    friend class TextureLoader;
+    // Takes over the texture called name in the current context's group.
+    TextureInfo(GLuint name, int width, int height);
+
+    GLuint mName;
+    int mWidth;
+    int mHeight;
+    QPointer<QOpenGLContextGroup> mShareGroup;
+};
+
+// Loads image files into 2D textures of the current OpenGL context.
+class TextureLoader {
+public:
+    // The image file at path decoded with QImage and uploaded as stored, top
+    // row first (t = 0 addresses the image's top row), as an RGB or RGBA
+    // texture with a full chain of mipmaps, filtered trilinearly and, where
+    // the driver offers it, anisotropically. Nothing when no context is
+    // current, the file is missing or undecodable, or the image is larger
+    // than the driver's largest texture.
+    //
+    // Leaves the active unit's 2D binding and the pixel-store state as they
+    // were.
+    static std::unique_ptr<TextureInfo> textureWithContentsOfFile(const QString& path);
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/toolkit/Events.h"
+
+#include <QObject>
+#include <deque>
+#include <optional>
+#include <variant>
+
+// While a full-screen loop runs, every input event of the application is
+// taken away from its receiver and queued here, so that nothing reaches the
+// windows, the view or the toolbar; the loop takes the events one by one.
+// Timers, painting and everything else go on as usual. A request to quit
+// the application (an orderly exit on a signal) is noted, not held back.
+class FullScreenEvents : public QObject {
+public:
+    using Event = std::variant<KeyEvent, MouseEvent, ScrollEvent>;
+
+    // Starts queueing; stops when destroyed.
+    FullScreenEvents();
+    ~FullScreenEvents() override;
+
+    // The oldest queued event, removed from the queue.
+    std::optional<Event> next();
+    bool quitRequested() const { return mQuitRequested; }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+private:
+    std::deque<Event> mQueue;
+    bool mQuitRequested = false;
+};
+
+// The event's type: 1 for a left mouse press, 10 for a key press, and so on.
+EventType typeOf(const FullScreenEvents::Event& event);

@@ -1,0 +1,35 @@
+#include "platform/toolkit/Window.h"
+
+#include "platform/toolkit/Toolbar.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+void Window::makeKeyAndOrderFront()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void Window::setToolbar(std::unique_ptr<Toolbar> toolbar)
+{
+    delete this->toolbar();
+    addToolBar(Qt::TopToolBarArea, toolbar.release());
+}
+
+Toolbar* Window::toolbar() const
+{
+    return findChild<Toolbar*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void Window::keyPressEvent(QKeyEvent* event)
+{
+    if (mFirstResponder) {
+        event->accept();
+        QCoreApplication::sendEvent(mFirstResponder, event);
+        if (event->isAccepted())
+            return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

@@ -1,0 +1,125 @@
+#include "view/FerlowOpenGLView.h"
+
+#include "platform/display/DisplayServices.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/OpenGLContext.h"
+#include "platform/gl/PixelFormat.h"
+#include "platform/gl/SwapInterval.h"
+#include "platform/toolkit/Responder.h"
+
+std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame)
+{
+    return initWithFrame(frame, true);
+}
+
+std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame, bool fullSceneAntialiasing)
+{
+    std::unique_ptr<FerlowOpenGLView> view(new FerlowOpenGLView);
+    if (!view->init(frame, fullSceneAntialiasing))
+        return nullptr;
+    return view;
+}
+
+std::vector<std::uint32_t> FerlowOpenGLView::pixelFormatAttributes(bool fullSceneAntialiasing)
+{
+    using namespace PixelFormatAttribute;
+    const std::uint32_t f = fullSceneAntialiasing ? 1 : 0;
+    // Without antialiasing the word after Multisample is 0 and ends the list
+    // there, dropping the last two attributes.
+    return {NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated, SampleBuffers, f, Samples, 2 * f,
+            Multisample, f, AllowOfflineRenderers, 0};
+}
+
+bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
+{
+    mWireFrame = false;
+    mRender = true;
+    mFirstDraw = true;
+    if (!OpenGLView::initWithFrame(frame, PixelFormat::initWithAttributes(pixelFormatAttributes(fullSceneAntialiasing))))
+        return false;
+    scene = std::make_unique<Scene>();
+    scene->setWireFrame(mWireFrame);
+    setWantsBestResolutionOpenGLSurface(true);
+    return true;
+}
+
+FerlowOpenGLView::~FerlowOpenGLView()
+{
+    // The scene's display lists and textures go with it: its context must be
+    // current for that.
+    controller = nullptr;
+    if (openGLContext())
+        openGLContext()->makeCurrentContext();
+    scene.reset();
+}
+
+bool FerlowOpenGLView::offersViewFullScreen() const
+{
+    return !DisplayServices::shared().canSwitchModes();
+}
+
+void FerlowOpenGLView::setWireFrame(bool wireFrame)
+{
+    mWireFrame = wireFrame;
+    scene->setWireFrame(wireFrame);
+}
+
+// Leaves the state Scene::render leaves, or after a black frame only the
+// clear colour (0, 0, 0, 0).
+void FerlowOpenGLView::drawRect(const Rect&)
+{
+    if (mRender) {
+        if (mFirstDraw) {
+            SwapInterval::setCurrent(1); // where the platform cannot, frames simply are not synced
+            mFirstDraw = false;
+        }
+        scene->render();
+    } else {
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    openGLContext()->flushBuffer();
+}
+
+void FerlowOpenGLView::reshape()
+{
+    OpenGLView::reshape();
+    const Rect rect = wantsBestResolutionOpenGLSurface() ? convertRectToBacking(bounds()) : bounds();
+    scene->setViewportRect(rect);
+}
+
+void FerlowOpenGLView::keyDown(const KeyEvent& event)
+{
+    if (controller)
+        controller->keyDown(event);
+    else
+        OpenGLView::keyDown(event);
+}
+
+void FerlowOpenGLView::mouseDown(const MouseEvent& event)
+{
+    mLastClickPoint = event.locationInWindow;
+    mDegreesX = scene->camera().getXDegrees();
+    mDegreesY = scene->camera().getYDegrees();
+    if (controller)
+        controller->mouseDown(event);
+}
+
+void FerlowOpenGLView::mouseDragged(const MouseEvent& event)
+{
+    const WindowPoint p = event.locationInWindow;
+    const float azimuth = static_cast<float>(p.x - mLastClickPoint.x) + mDegreesX;
+    const float elevation = mDegreesY - static_cast<float>(p.y - mLastClickPoint.y);
+    scene->camera().rotateByDegrees(azimuth, elevation);
+    setNeedsDisplay(true);
+    OpenGLView::mouseDragged(event);
+}
+
+void FerlowOpenGLView::scrollWheel(const ScrollEvent& event)
+{
+    Camera& camera = scene->camera();
+    const float distance = camera.getDistance();
+    camera.setDistance(distance + static_cast<float>(event.deltaY) * kScrollDistancePerUnit);
+    setNeedsDisplay(true);
+    OpenGLView::scrollWheel(event);
+}

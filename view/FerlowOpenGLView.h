@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/gl/OpenGLView.h"
+#include "scene/Scene.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class Responder;
+
+// The drawing surface of the main window. It chooses the pixel format, owns
+// the one Scene, draws it on request, keeps the scene's viewport in step with
+// its size, and turns the mouse into camera moves: a drag orbits the eye
+// about the look-at point (one point of travel, one degree), the scroll
+// wheel changes the eye's distance. Keys go on to the controller.
+class FerlowOpenGLView : public OpenGLView {
+public:
+    // A wheel turned away from the user brings the eye closer.
+    static constexpr float kScrollDistancePerUnit = -0.25f;
+
+    // The view with full-scene antialiasing, or null when it cannot be made.
+    static std::unique_ptr<FerlowOpenGLView> initWithFrame(const Rect& frame);
+    static std::unique_ptr<FerlowOpenGLView> initWithFrame(const Rect& frame, bool fullSceneAntialiasing);
+    // The pixel-format request: 32-bit colour, 24-bit depth, double
+    // buffering, and with antialiasing one multisample buffer of 2 samples.
+    static std::vector<std::uint32_t> pixelFormatAttributes(bool fullSceneAntialiasing);
+
+    ~FerlowOpenGLView() override;
+
+    Scene* getScene() const { return scene.get(); }
+    void setController(Responder* responder) { controller = responder; }
+    void setWireFrame(bool wireFrame);
+    void setRender(bool render) { mRender = render; }
+
+    bool acceptsFirstResponder() const override { return true; }
+    // Whether the view offers to show itself full screen: where the display
+    // services cannot switch modes. Elsewhere full screen captures the display
+    // with a context of its own, at the resolution chosen for it.
+    bool offersViewFullScreen() const;
+
+protected:
+    void drawRect(const Rect& dirtyRect) override;
+    void reshape() override;
+    void keyDown(const KeyEvent& event) override;
+    void mouseDown(const MouseEvent& event) override;
+    void mouseDragged(const MouseEvent& event) override;
+    void scrollWheel(const ScrollEvent& event) override;
+
+private:
+    FerlowOpenGLView() = default;
+    bool init(const Rect& frame, bool fullSceneAntialiasing);
+
+    std::unique_ptr<Scene> scene;
+    Responder* controller = nullptr;
+    bool mWireFrame = false;
+    bool mFirstDraw = true;
+    bool mRender = true;
+    WindowPoint mLastClickPoint;
+    float mDegreesX = 0.0f;
+    float mDegreesY = 0.0f;
+};
