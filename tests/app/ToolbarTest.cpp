@@ -88,7 +88,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->window()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->window(), kWaitLimitMilliseconds));
     }
     // The next run of the program, as far as the settings store can tell.
     void restart()
@@ -435,7 +435,7 @@ protected:
         window->resize(600, 100);
         window->setToolbar(std::move(toolbar));
         window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get(), kWaitLimitMilliseconds));
         return *window->toolbar();
     }
 

@@ -45,7 +45,7 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
     FerlowInterface interface;
     wakeInterface(interface);
     interface.showMainWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(interface.view()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(interface.view(), kWaitLimitMilliseconds));
     PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
     EXPECT_TRUE(menu.isEnabled());
     const int item = menu.findText(QStringLiteral("800 x 600"));
