@@ -1,6 +1,7 @@
 #include "app/FerlowInterface.h"
 
 #include "app/MainController.h"
+#include "platform/system/Defaults.h"
 #include "platform/system/ResourceBundle.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
@@ -29,6 +30,9 @@ FerlowInterface::FerlowInterface()
     , mPrefsController(std::make_unique<PrefsController>())
     , mWindow(std::make_unique<Window>())
 {
+    // Loading the interface registers the defaults, once and before any of
+    // its objects reads a setting.
+    Defaults::registerWithStandardStore();
     mWindow->setWindowTitle(QStringLiteral("Ferlow"));
     mWindow->resize(kDefaultWidth, kDefaultHeight);
     std::unique_ptr<FerlowOpenGLView> view =

@@ -34,6 +34,7 @@ public:
 
 private:
     void buildPreferences();
+
     void buildMenus();
     void showNoOpenGLMessage();
     void updateMenuStates();

@@ -5,7 +5,6 @@
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/SwapInterval.h"
-#include "platform/system/Defaults.h"
 #include "platform/system/SystemLog.h"
 #include "platform/toolkit/FullScreenEvents.h"
 #include "platform/toolkit/Panel.h"
@@ -110,7 +109,6 @@ void MainController::stepCamera(bool forwards)
 void MainController::awakeFromNib()
 {
     isAnimating = false;
-    Defaults::registerWithStandardStore();
     setupToolbar();
     startAnimation();
 }

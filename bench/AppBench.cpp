@@ -7,6 +7,7 @@
 #include "app/MainController.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/system/Clock.h"
+#include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
@@ -23,20 +24,21 @@ namespace {
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 
-// A clock that moves 1/60 s per frame from the same start, and the flight
-// from its beginning, so every benchmark draws the same frames: what a frame
-// costs depends on what is on screen.
-void steadyClock()
+// A clock that moves 1/60 s per frame from the same start, given to a scene
+// whose flight starts afresh, so every benchmark draws the same frames: what
+// a frame costs depends on what is on screen.
+Clock steadyClock()
 {
-    static double now;
-    now = 1000.0;
-    Clock::replace([] { return now += 1.0 / 60.0; });
-    Scene::pathState() = {};
+    return Clock([now = 1000.0]() mutable { return now += 1.0 / 60.0; });
+}
+
+std::unique_ptr<Scene> steadyScene()
+{
+    return std::make_unique<Scene>(SettingsStore::standardUserDefaults(), steadyClock());
 }
 
 void windowFrame(benchmark::State& state)
 {
-    steadyClock();
     FerlowInterface interface;
     wakeInterface(interface);
     interface.controller()->stopAnimationTimer(); // frames are drawn here, not on ticks
@@ -47,7 +49,10 @@ void windowFrame(benchmark::State& state)
     if (!QTest::qWaitForWindowExposed(view))
         state.SkipWithError("the window was never shown");
     QTest::qWait(50);
-    view->getScene()->setAnimate(true);
+    Scene& scene = *view->getScene();
+    scene.setClock(steadyClock());
+    scene.setPathState({});
+    scene.setAnimate(true);
     for (auto _ : state)
         view->display();
     state.counters["width"] = view->width();
@@ -58,14 +63,13 @@ void windowFrame(benchmark::State& state)
 // is what presenting in a window costs.
 void bareRender(benchmark::State& state)
 {
-    steadyClock();
     const int samples =
         PixelFormat::initWithAttributes(FerlowOpenGLView::pixelFormatAttributes(true))->surfaceFormat().samples();
     OffscreenGL gl(kWidth, kHeight, samples);
-    Scene scene;
-    scene.setViewportRect({0, 0, double(kWidth), double(kHeight)});
+    const std::unique_ptr<Scene> scene = steadyScene();
+    scene->setViewportRect({0, 0, double(kWidth), double(kHeight)});
     for (auto _ : state)
-        scene.render();
+        scene->render();
 }
 
 class SceneWidget : public QOpenGLWidget {
@@ -77,7 +81,7 @@ public:
     std::unique_ptr<Scene> scene;
 
 protected:
-    void initializeGL() override { scene = std::make_unique<Scene>(); }
+    void initializeGL() override { scene = steadyScene(); }
     void resizeGL(int w, int h) override
     {
         const double ratio = devicePixelRatioF();
@@ -88,7 +92,6 @@ protected:
 
 void widgetFrame(benchmark::State& state)
 {
-    steadyClock();
     SceneWidget widget;
     widget.resize(kWidth, kHeight);
     widget.show();

@@ -86,7 +86,6 @@ Scene& PrefsController::scene() const
 
 void PrefsController::awakeFromNib()
 {
-    Defaults::registerWithStandardStore();
     const auto showFloat = [](const QString& key, TextField* field, Slider* slider) {
         const float value = store().floatForKey(key);
         field->setStringValue(formatValue(value));

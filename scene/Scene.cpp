@@ -1,8 +1,6 @@
 #include "scene/Scene.h"
 
 #include "platform/gl/GL.h"
-#include "platform/system/Clock.h"
-#include "platform/system/Defaults.h"
 #include "platform/system/SettingsStore.h"
 #include "scene/SettingsKeys.h"
 #include "terrain/HeightField.h"
@@ -12,25 +10,18 @@
 #include <algorithm>
 #include <cmath>
 
-Scene::PathState& Scene::pathState()
-{
-    static PathState state;
-    return state;
-}
-
-Scene::Scene()
+Scene::Scene(const SettingsStore& settings, Clock clock)
     : mCamera(std::make_unique<Camera>())
+    , mClock(std::move(clock))
 {
-    Defaults::registerWithStandardStore();
-    readSettings();
+    readSettings(settings);
 }
 
 // Members go in reverse order of declaration: camera, sky dome, height field.
 Scene::~Scene() = default;
 
-void Scene::readSettings()
+void Scene::readSettings(const SettingsStore& store)
 {
-    const SettingsStore& store = SettingsStore::standardUserDefaults();
     mSpeed = store.floatForKey(SettingsKey::kSpeed);
     mLookAhead = store.floatForKey(SettingsKey::kLookAhead);
     mFerlowHeight = store.floatForKey(SettingsKey::kFerlowHeight);
@@ -55,7 +46,7 @@ void Scene::setAnimate(bool animate)
 {
     mAnimate = animate;
     if (animate)
-        pathState().sLastTimeStamp = Clock::now();
+        mPathState.sLastTimeStamp = mClock.now();
 }
 
 void Scene::setFogColour(float red, float green, float blue, float alpha)
@@ -82,8 +73,8 @@ void Scene::setViewportRect(const Rect& rect)
 void Scene::animate()
 {
     const float eyeHeight = mCameraHeight;
-    const double now = Clock::now();
-    PathState& path = pathState();
+    const double now = mClock.now();
+    PathState& path = mPathState;
     const double t = path.sPathParameter + static_cast<double>(mSpeed) * ((now - path.sLastTimeStamp) * kPathRate);
     path.sPathParameter = t;
     path.sLastTimeStamp = now;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/gl/Rect.h"
+#include "platform/system/Clock.h"
 #include "scene/Camera.h"
 
 #include <QVariant>
@@ -9,6 +10,7 @@
 #include <memory>
 
 class HeightField;
+class SettingsStore;
 class SkyDome;
 
 // The world one OpenGL view shows: the camera, the terrain and the sky, and
@@ -16,8 +18,8 @@ class SkyDome;
 // fixed closed path (x = 25 cos t, z = 25 sin 1.7t, at a constant height),
 // sets the fixed-function state and draws the terrain, then the sky.
 //
-// The settings store is read once, on construction; afterwards the setters
-// carry changes in. Everything runs on the main thread; render(),
+// The settings store it is given is read once, on construction; afterwards
+// the setters carry changes in. The clock it is given times the flight. Everything runs on the main thread; render(),
 // setViewportRect(), setWireFrame(), setGridSize() and destruction need an
 // OpenGL context current: the view's, or the full-screen context that shares
 // its display lists and textures.
@@ -29,16 +31,14 @@ class SkyDome;
 // one context for its whole life, so they never dangle.
 class Scene {
 public:
-    // The animation state kept between frames, once for the whole program
-    // rather than per scene: a second scene (or a full-screen context drawing
-    // the same scene) continues the same flight.
+    // The animation state kept between frames. The full-screen context draws
+    // the same scene, so it continues the same flight.
     struct PathState {
         double sLastTimeStamp = 0.0; // seconds since 2001-01-01 UTC; 0 before the first update
         double sPathParameter = 0.0; // the accumulated path parameter t
         double sLastPathX = 0.0;     // eye x at the last update
         double sLastPathZ = 0.0;     // eye z at the last update
     };
-    static PathState& pathState();
 
     static constexpr double kPathRadius = 25.0;
     // The single-precision constants, widened to double where the path
@@ -61,9 +61,9 @@ public:
     // numbers; missing ones are 0, as for a missing setting.
     static std::array<float, 4> fogColourFromSetting(const QVariant& setting);
 
-    // Registers Defaults.plist with the store and reads the seven scene
-    // settings. Makes no OpenGL call.
-    Scene();
+    // Reads the seven scene settings from the store, whose defaults are
+    // registered already. Makes no OpenGL call.
+    Scene(const SettingsStore& settings, Clock clock);
     ~Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -100,12 +100,18 @@ public:
     void setGridSize(std::int32_t gridSize);
     std::int32_t getGridSize() const { return mGridSize; }
 
+    // Where the flight is; a test or a benchmark may put it back to where it
+    // was, and give the scene another clock, to fly the same stretch again.
+    const PathState& pathState() const { return mPathState; }
+    void setPathState(const PathState& state) { mPathState = state; }
+    void setClock(Clock clock) { mClock = std::move(clock); }
+
     Camera& camera() { return *mCamera; }
     HeightField* heightField() const { return mHeightField.get(); }
     SkyDome* skyDome() const { return mSkyDome.get(); }
 
 private:
-    void readSettings();
+    void readSettings(const SettingsStore& settings);
     void applyFog() const;
     void drawContents();
 
@@ -123,4 +129,6 @@ private:
     std::int32_t mGridSize = 0;
     float mFogDensity = 0.0f;
     std::array<float, 4> mFogColour{};
+    PathState mPathState;
+    Clock mClock;
 };

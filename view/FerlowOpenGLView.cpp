@@ -5,6 +5,7 @@
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/SwapInterval.h"
+#include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Responder.h"
 
 std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame)
@@ -37,7 +38,7 @@ bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
     mFirstDraw = true;
     if (!OpenGLView::initWithFrame(frame, PixelFormat::initWithAttributes(pixelFormatAttributes(fullSceneAntialiasing))))
         return false;
-    scene = std::make_unique<Scene>();
+    scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock());
     scene->setWireFrame(mWireFrame);
     setWantsBestResolutionOpenGLSurface(true);
     return true;

@@ -2,27 +2,16 @@
 
 #include <chrono>
 
-namespace {
-std::function<double()>& source()
+Clock::Clock(Source source)
+    : mSource(std::move(source))
 {
-    static std::function<double()> replacement;
-    return replacement;
 }
 
-double systemNow()
+double Clock::now() const
 {
+    if (mSource)
+        return mSource();
     using namespace std::chrono;
     const auto sinceEpoch = duration<double>(system_clock::now().time_since_epoch());
-    return sinceEpoch.count() - Clock::kReferenceDateOffset;
-}
-} // namespace
-
-double Clock::now()
-{
-    return source() ? source()() : systemNow();
-}
-
-void Clock::replace(std::function<double()> replacement)
-{
-    source() = std::move(replacement);
+    return sinceEpoch.count() - kReferenceDateOffset;
 }

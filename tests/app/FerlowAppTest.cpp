@@ -26,7 +26,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view(), kWaitLimitMilliseconds));
     }
 
     FerlowOpenGLView* view() const { return interface->view(); }
@@ -85,8 +85,8 @@ TEST_F(FerlowApp, StartAndStopAreIdempotent)
 
 TEST_F(FerlowApp, TimerTicksRedrawTheWindow)
 {
-    const double before = Scene::pathState().sLastTimeStamp;
-    EXPECT_TRUE(waitUntil([&] { return Scene::pathState().sLastTimeStamp > before; }));
+    const double before = scene().pathState().sLastTimeStamp;
+    EXPECT_TRUE(waitUntil([&] { return scene().pathState().sLastTimeStamp > before; }));
 }
 
 TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndReplacesTheTimer)
@@ -166,11 +166,11 @@ TEST_F(FerlowApp, WithoutRenderingTheFrameIsBlackAndThePathStands)
     controller().selectStopAnimation();
     scene().setAnimate(true); // the scene would move on every frame
     view()->setRender(false);
-    const double t = Scene::pathState().sPathParameter;
+    const double t = scene().pathState().sPathParameter;
     const std::uint64_t frames = view()->framesDrawn();
     view()->display();
     ASSERT_EQ(view()->framesDrawn(), frames + 1);
-    EXPECT_EQ(Scene::pathState().sPathParameter, t);
+    EXPECT_EQ(scene().pathState().sPathParameter, t);
     const QPoint centre = view()->container()->mapTo(interface->window(), view()->container()->rect().center());
     const auto centreColour = [&] { return QColor(grab().pixel(centre)).rgb() & 0xffffff; };
     EXPECT_TRUE(waitUntil([&] { return centreColour() == 0u; })) << std::hex << centreColour();

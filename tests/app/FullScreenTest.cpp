@@ -35,7 +35,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view(), kWaitLimitMilliseconds));
     }
 
     // Runs full screen with the steps inside its loop, one after the other:
@@ -165,9 +165,9 @@ TEST_F(FullScreen, CapturePathDrawsItsOwnFramesAtTheChosenModeWithoutTheTimer)
                         noTimer = controller().timer() == nullptr && Timer::activeCount() == 0;
                         capturing = controller().isInFullScreenMode();
                         glGetIntegerv(GL_VIEWPORT, viewport.data());
-                        pathBefore = Scene::pathState().sLastTimeStamp;
+                        pathBefore = scene().pathState().sLastTimeStamp;
                     }},
-                   {400, [&] { pathDuring = Scene::pathState().sLastTimeStamp; }},
+                   {400, [&] { pathDuring = scene().pathState().sLastTimeStamp; }},
                    {450, [&] { key(Qt::Key_Escape, "\x1b"); }}});
     EXPECT_TRUE(noTimer);
     EXPECT_TRUE(capturing);

@@ -43,7 +43,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->view()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->view(), kWaitLimitMilliseconds));
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
     PrefsController& prefs() const { return *interface->prefsController(); }
@@ -136,14 +136,14 @@ TEST_F(Prefs, LookAheadAndHeightWhileStoppedRedrawAtTheSamePointOfThePath)
 {
     start();
     controller().selectStopAnimation();
-    const double t = Scene::pathState().sPathParameter;
+    const double t = scene().pathState().sPathParameter;
     const Point eye = scene().camera().position();
     const float speed = scene().getAnimationSpeed();
     const std::uint64_t before = frames();
 
     drag(panel().lookAheadSlider, 6.0);
     EXPECT_EQ(frames(), before + 1);
-    EXPECT_EQ(Scene::pathState().sPathParameter, t);
+    EXPECT_EQ(scene().pathState().sPathParameter, t);
     const Point look = scene().camera().lookAtPoint();
     EXPECT_NEAR(std::hypot(look.x - eye.x, look.z - eye.z), 6.0f, 1e-4f);
 

@@ -1,5 +1,6 @@
 #include "platform/gl/GL.h"
 #include "platform/system/Clock.h"
+#include "platform/system/SettingsStore.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 
@@ -28,9 +29,9 @@ class SceneGL : public testing::Test {
 protected:
     void SetUp() override
     {
-        Clock::replace([] { return 1000.0; });
         gl = std::make_unique<OffscreenGL>(320, 240);
-        scene = std::make_unique<Scene>();
+        // A clock that stands still: every frame shows the same place.
+        scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock([] { return 1000.0; }));
         scene->setViewportRect({0, 0, 320, 240});
     }
     void TearDown() override

@@ -29,18 +29,17 @@ class ScenePath : public testing::Test {
 protected:
     void SetUp() override
     {
-        Clock::replace([this] { return now; });
         SettingsStore& store = SettingsStore::standardUserDefaults();
         store.setFloat(10.0f, QStringLiteral("Speed"));
         store.setFloat(12.0f, QStringLiteral("LookAhead"));
         store.setFloat(1.5f, QStringLiteral("CameraHeight"));
-        scene = std::make_unique<Scene>();
+        scene = std::make_unique<Scene>(store, Clock([this] { return now; }));
     }
 
     void expectCamera(const Expected& e, float height)
     {
         const Camera& camera = scene->camera();
-        EXPECT_NEAR(Scene::pathState().sPathParameter, e.t, 1e-9 * std::max(1.0, std::fabs(e.t)));
+        EXPECT_NEAR(scene->pathState().sPathParameter, e.t, 1e-9 * std::max(1.0, std::fabs(e.t)));
         EXPECT_NEAR(camera.position().x, e.eyeX, 2e-4f);
         EXPECT_NEAR(camera.position().z, e.eyeZ, 2e-4f);
         EXPECT_FLOAT_EQ(camera.position().y, height);
@@ -86,11 +85,11 @@ TEST_F(ScenePath, NegativeSpeedRunsBackwards)
 {
     now = 10.0;
     scene->animate();
-    const double t0 = Scene::pathState().sPathParameter;
+    const double t0 = scene->pathState().sPathParameter;
     scene->setAnimationSpeed(-4.0f);
     now = 20.0;
     scene->animate();
-    EXPECT_NEAR(Scene::pathState().sPathParameter, t0 - 4.0 * 10.0 * double(0.002f), 1e-12);
+    EXPECT_NEAR(scene->pathState().sPathParameter, t0 - 4.0 * 10.0 * double(0.002f), 1e-12);
 }
 
 TEST_F(ScenePath, SpeedZeroHoldsTheEyeAndReAimsWithNewSettings)
@@ -98,14 +97,14 @@ TEST_F(ScenePath, SpeedZeroHoldsTheEyeAndReAimsWithNewSettings)
     now = 10.0;
     scene->animate();
     const Point eye = scene->camera().position();
-    const double t = Scene::pathState().sPathParameter;
+    const double t = scene->pathState().sPathParameter;
     scene->setAnimationSpeed(0.0f);
     scene->setLookAhead(3.0f);
     scene->setCameraHeight(7.0f);
     now = 99.0;
     scene->animate();
-    EXPECT_EQ(Scene::pathState().sPathParameter, t);
-    EXPECT_EQ(Scene::pathState().sLastTimeStamp, 99.0);
+    EXPECT_EQ(scene->pathState().sPathParameter, t);
+    EXPECT_EQ(scene->pathState().sLastTimeStamp, 99.0);
     EXPECT_NEAR(scene->camera().position().x, eye.x, 1e-6f);
     EXPECT_NEAR(scene->camera().position().z, eye.z, 1e-6f);
     EXPECT_EQ(scene->camera().position().y, 7.0f);
@@ -117,14 +116,14 @@ TEST_F(ScenePath, RestartAdvancesOnlyByTheTimeSinceTheRestart)
 {
     now = 10.0;
     scene->animate();
-    const double t0 = Scene::pathState().sPathParameter;
+    const double t0 = scene->pathState().sPathParameter;
     scene->setAnimate(false);
     now = 500.0; // stopped for a long while
     scene->setAnimate(true);
-    EXPECT_EQ(Scene::pathState().sLastTimeStamp, 500.0);
+    EXPECT_EQ(scene->pathState().sLastTimeStamp, 500.0);
     now = 502.0;
     scene->animate();
-    EXPECT_NEAR(Scene::pathState().sPathParameter, t0 + 10.0 * 2.0 * double(0.002f), 1e-12);
+    EXPECT_NEAR(scene->pathState().sPathParameter, t0 + 10.0 * 2.0 * double(0.002f), 1e-12);
 }
 
 TEST_F(ScenePath, LookAheadZeroLooksStraightDown)
@@ -149,7 +148,7 @@ TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
     store.setFloat(-2.5f, QStringLiteral("CameraHeight"));
     store.setInteger((qint64(1) << 32) + 300, QStringLiteral("GridSize"));
     store.setObject(QVariantList{0.1, 0.2, 0.3, 0.4}, QStringLiteral("FogColour"));
-    const Scene scene;
+    const Scene scene(store, Clock());
     EXPECT_EQ(scene.getAnimationSpeed(), 3.25f);
     EXPECT_EQ(scene.getLookAhead(), 9.5f);
     EXPECT_EQ(scene.getFerlowHeight(), 21.0f);
@@ -166,7 +165,7 @@ TEST(SceneSettings, ShortFogColourKeepsZeroForTheMissingComponents)
 {
     SettingsStore& store = SettingsStore::standardUserDefaults();
     store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour"));
-    EXPECT_EQ(Scene().getFogColour(), (std::array<float, 4>{0.5f, 0.25f, 0.0f, 0.0f}));
+    EXPECT_EQ(Scene(store, Clock()).getFogColour(), (std::array<float, 4>{0.5f, 0.25f, 0.0f, 0.0f}));
 }
 
 } // namespace

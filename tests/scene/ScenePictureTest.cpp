@@ -3,6 +3,7 @@
 // source tree instead of comparing against them.
 #include "platform/gl/GL.h"
 #include "platform/system/Clock.h"
+#include "platform/system/SettingsStore.h"
 #include "scene/Scene.h"
 #include "terrain/HeightField.h"
 #include "tests/support/OffscreenGL.h"
@@ -51,9 +52,9 @@ class ScenePicture : public testing::Test {
 protected:
     void SetUp() override
     {
-        Clock::replace([] { return 1000.0; });
         gl = std::make_unique<OffscreenGL>(kWidth, kHeight);
-        scene = std::make_unique<Scene>();
+        // A clock that stands still: every frame shows the same place.
+        scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock([] { return 1000.0; }));
         scene->setViewportRect({0, 0, double(kWidth), double(kHeight)});
     }
 

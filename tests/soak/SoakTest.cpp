@@ -13,6 +13,7 @@
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/ResidentMemory.h"
 #include "view/FerlowOpenGLView.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QTest>
 #include <QWheelEvent>
@@ -49,7 +50,8 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
     interface.showMainWindow();
     FerlowOpenGLView* view = interface.view();
     MainController& controller = *interface.controller();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    Scene& scene = *view->getScene();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view, kWaitLimitMilliseconds));
 
     // Resident memory swings by a display list's size (several MB) as the
     // terrain is recorded anew: growth is judged on medians of one sample a
@@ -65,10 +67,10 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
     for (int second = 0; second < seconds; ++second) {
         const int phase = second % kStretchSeconds;
         if (second == 0) {
-            stretchStart = Scene::pathState();
+            stretchStart = scene.pathState();
         } else if (phase == 0) {
-            stretchStart.sLastTimeStamp = Clock::now();
-            Scene::pathState() = stretchStart;
+            stretchStart.sLastTimeStamp = Clock().now();
+            scene.setPathState(stretchStart);
         }
         switch (second % 4) {
         case 0:

@@ -1,16 +1,12 @@
 #include "tests/support/ProgramState.h"
 
 #include "platform/display/DisplayServices.h"
-#include "platform/system/Clock.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
-#include "scene/Scene.h"
 
 void resetProgramState()
 {
-    Scene::pathState() = {};
-    Clock::replace({});
     DisplayServices::replace(nullptr);
     // Before the defaults are registered again: they come from the bundle.
     ResourceBundle::replaceMainBundle(std::nullopt);
