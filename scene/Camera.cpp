@@ -1,5 +1,6 @@
 #include "scene/Camera.h"
 
+#include "geometry/Angles.h"
 #include "platform/gl/GL.h"
 
 #include <algorithm>
@@ -48,8 +49,8 @@ void Camera::rotateByDegrees(float azimuthDegrees, float elevationDegrees)
     const float r = std::sqrt(o.y * o.y + o.x * o.x + o.z * o.z);
     float elevation = std::min(elevationDegrees, kMaxElevationDegrees);
     elevation = std::max(elevation, -kMaxElevationDegrees);
-    const float ax = azimuthDegrees * kRadiansPerDegree;
-    const float ay = elevation * kRadiansPerDegree;
+    const float ax = azimuthDegrees * Angles::kRadiansPerDegree;
+    const float ay = elevation * Angles::kRadiansPerDegree;
     const float h = r * std::cos(ay);
     mPosition = {mLookAt.x + h * std::cos(ax), mLookAt.y + r * std::sin(ay), mLookAt.z + h * std::sin(ax)};
 }
@@ -57,13 +58,13 @@ void Camera::rotateByDegrees(float azimuthDegrees, float elevationDegrees)
 float Camera::getXDegrees() const
 {
     const Point o = offset();
-    return std::atan2(o.z, o.x) * kDegreesPerRadian;
+    return std::atan2(o.z, o.x) * Angles::kDegreesPerRadian;
 }
 
 float Camera::getYDegrees() const
 {
     const Point o = offset();
-    return std::atan2(o.y, std::sqrt(o.x * o.x + o.z * o.z)) * kDegreesPerRadian;
+    return std::atan2(o.y, std::sqrt(o.x * o.x + o.z * o.z)) * Angles::kDegreesPerRadian;
 }
 
 float Camera::getDistance() const

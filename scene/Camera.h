@@ -15,8 +15,6 @@ struct Point {
 // x-z plane from +x towards +z; the elevation its angle above that plane.
 class Camera {
 public:
-    static constexpr float kRadiansPerDegree = 0.0174532924f;
-    static constexpr float kDegreesPerRadian = 57.2957802f;
     // Orbiting stops short of the poles, where the up vector would be
     // parallel to the view direction.
     static constexpr float kMaxElevationDegrees = 89.0f;

@@ -1,5 +1,6 @@
 #include "terrain/SkyDome.h"
 
+#include "geometry/Angles.h"
 #include "platform/gl/GL.h"
 
 #include <cmath>
@@ -8,7 +9,6 @@
 namespace {
 
 constexpr float kRadius = 75.0f;
-constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kCellDegrees = 15.0f;
 constexpr int kRings = 6;    // from the zenith down to the horizon
 constexpr int kSectors = 24; // once around
@@ -19,8 +19,8 @@ static_assert(kRings * kSectors * kRecordsPerCell == SkyDome::kNumVertices);
 // space; single precision throughout.
 skyVertex pointAt(float elevation, float azimuth)
 {
-    const float a = elevation * kDegreesToRadians;
-    const float b = azimuth * kDegreesToRadians;
+    const float a = elevation * Angles::kRadiansPerDegree;
+    const float b = azimuth * Angles::kRadiansPerDegree;
     const float ringRadius = kRadius * std::sin(a);
     return {ringRadius * std::cos(b), ringRadius * std::sin(b), kRadius * std::cos(a), 0, 0.0f, 0.0f};
 }

@@ -9,6 +9,8 @@
 //
 // Usage: ferlow-resource-generator <output-directory>
 
+#include "scene/FlightPath.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -50,10 +52,9 @@ struct FlightDefaults {
 };
 constexpr FlightDefaults kDefaults;
 
-// The camera flies x = 25 cos t, z = 25 sin(1.7 t), closing after t = 20 pi.
-constexpr double kPathRadius = 25.0;
-constexpr double kPathZFrequency = 1.7;
-constexpr double kPathPeriod = 20.0 * kPi;
+using FlightPath::kPathFrequency;
+using FlightPath::kPathPeriod;
+using FlightPath::kPathRadius;
 
 constexpr double kVerticalFovDegrees = 30.0;
 
@@ -63,12 +64,13 @@ struct Vec2 {
 };
 
 Vec2 pathPoint(double t) {
-    return {kPathRadius * std::cos(t), kPathRadius * std::sin(kPathZFrequency * t)};
+    const FlightPath::GroundPoint eye = FlightPath::eyeAt(t);
+    return {eye.x, eye.z};
 }
 
 Vec2 pathDirection(double t) {
     const double dx = -kPathRadius * std::sin(t);
-    const double dz = kPathRadius * kPathZFrequency * std::cos(kPathZFrequency * t);
+    const double dz = kPathRadius * kPathFrequency * std::cos(kPathFrequency * t);
     const double length = std::hypot(dx, dz);
     return {dx / length, dz / length};
 }

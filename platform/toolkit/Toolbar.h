@@ -164,6 +164,12 @@ protected:
 private:
     friend class ToolbarPalette;
 
+    // What Default stands for when no choice of the user's is known.
+    static ToolbarDisplayMode shownMode(ToolbarDisplayMode mode);
+    // Separators and spaces may stand anywhere, any number of times; every
+    // other item at most once.
+    static bool isRepeatable(const QString& identifier);
+
     std::unique_ptr<ToolbarItem> makeItem(const QString& identifier, bool willBeInserted);
     std::unique_ptr<ToolbarItem> makeStandardItem(const QString& identifier);
     void loadConfiguration();
