@@ -2,6 +2,7 @@
 
 #include "platform/gl/GL.h"
 #include "platform/system/SettingsStore.h"
+#include "scene/FlightPath.h"
 #include "scene/SettingsKeys.h"
 #include "terrain/HeightField.h"
 #include "terrain/SkyDome.h"
@@ -9,6 +10,8 @@
 #include <QVariantList>
 #include <algorithm>
 #include <cmath>
+
+using namespace FlightPath;
 
 Scene::Scene(const SettingsStore& settings, Clock clock)
     : mCamera(std::make_unique<Camera>())
@@ -86,8 +89,7 @@ void Scene::animate()
     const double dZ = aheadZ - path.sLastPathZ;
     const double length = std::sqrt(dX * dX + dZ * dZ);
 
-    const double x = kPathRadius * std::cos(t);
-    const double z = kPathRadius * std::sin(t * kPathFrequency);
+    const auto [x, z] = eyeAt(t);
     double lookX = x;
     double lookZ = z;
     // With no direction of travel (the point ahead where the eye was) there

@@ -40,13 +40,6 @@ public:
         double sLastPathZ = 0.0;     // eye z at the last update
     };
 
-    static constexpr double kPathRadius = 25.0;
-    // The single-precision constants, widened to double where the path
-    // arithmetic uses them.
-    static constexpr double kPathRate = static_cast<double>(0.002f);
-    static constexpr double kAheadFrequency = static_cast<double>(1.7f);
-    static constexpr double kPathFrequency = 1.7;
-    static constexpr double kAheadParameter = 0.5;
     static constexpr float kFogDensityScale = 0.01f;
     static constexpr double kFogThreshold = 0.01;
     static constexpr double kFieldOfViewDegrees = 30.0;
