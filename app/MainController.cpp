@@ -270,7 +270,7 @@ bool MainController::captureAllDisplays(QWindow* window)
 void MainController::displayCaptureFullScreen()
 {
     Scene* scene = mOpenGLView->getScene();
-    const std::unique_ptr<PixelFormat> format = PixelFormat::initWithAttributes(mFullScreenAttributes);
+    const std::unique_ptr<PixelFormat> format = PixelFormat::initWithAttributesOrSingleSampled(mFullScreenAttributes);
     fullScreenContext = format ? OpenGLContext::initWithFormat(*format, mOpenGLView->openGLContext()) : nullptr;
     if (!fullScreenContext) {
         systemLog("Failed to create fullScreenContext");

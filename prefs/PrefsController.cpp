@@ -96,7 +96,7 @@ void PrefsController::awakeFromNib()
     showFloat(SettingsKey::kCameraHeight, mCameraHeightTextField, mCameraHeightSlider);
     showFloat(SettingsKey::kLookAhead, mLookAheadTextField, mLookAheadSlider);
 
-    const auto gridSize = static_cast<std::int32_t>(store().integerForKey(SettingsKey::kGridSize));
+    const std::int32_t gridSize = store().int32ForKey(SettingsKey::kGridSize);
     mGridSizeTextField->setIntValue(gridSize);
     mGridSizeSlider->setIntValue(gridSize);
 

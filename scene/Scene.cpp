@@ -30,7 +30,7 @@ void Scene::readSettings(const SettingsStore& store)
     mFerlowHeight = store.floatForKey(SettingsKey::kFerlowHeight);
     mFogDensity = store.floatForKey(SettingsKey::kFogDensity) * kFogDensityScale;
     mCameraHeight = store.floatForKey(SettingsKey::kCameraHeight);
-    mGridSize = static_cast<std::int32_t>(store.integerForKey(SettingsKey::kGridSize));
+    mGridSize = store.int32ForKey(SettingsKey::kGridSize);
     mFogColour = fogColourFromSetting(store.objectForKey(SettingsKey::kFogColour));
 }
 

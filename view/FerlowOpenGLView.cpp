@@ -36,7 +36,8 @@ bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
     mWireFrame = false;
     mRender = true;
     mFirstDraw = true;
-    if (!OpenGLView::initWithFrame(frame, PixelFormat::initWithAttributes(pixelFormatAttributes(fullSceneAntialiasing))))
+    auto pixelFormat = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
+    if (!OpenGLView::initWithFrame(frame, std::move(pixelFormat)))
         return false;
     scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock());
     scene->setWireFrame(mWireFrame);

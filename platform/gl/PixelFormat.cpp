@@ -1,5 +1,7 @@
 #include "platform/gl/PixelFormat.h"
 
+#include "platform/system/SystemLog.h"
+
 #include <QGuiApplication>
 #include <optional>
 
@@ -120,6 +122,25 @@ bool someRendererMeets(const QSurfaceFormat& format)
     return count > 0;
 }
 
+// The list with no sample buffers and no samples; nothing when it asks for
+// none already.
+std::optional<std::vector<std::uint32_t>> singleSampled(std::vector<std::uint32_t> attributes)
+{
+    using namespace PixelFormatAttribute;
+    bool multisampled = false;
+    for (std::size_t i = 0; i < attributes.size() && attributes[i] != 0; ++i) {
+        if (!takesValue(attributes[i]) || i + 1 >= attributes.size())
+            continue;
+        const bool samples = attributes[i] == SampleBuffers || attributes[i] == Samples;
+        ++i;
+        if (samples && attributes[i] != 0) {
+            attributes[i] = 0;
+            multisampled = true;
+        }
+    }
+    return multisampled ? std::optional(std::move(attributes)) : std::nullopt;
+}
+
 } // namespace
 
 PixelFormat::PixelFormat(QSurfaceFormat format)
@@ -136,6 +157,20 @@ std::unique_ptr<PixelFormat> PixelFormat::initWithAttributes(const std::vector<s
     if (!someRendererMeets(format))
         return nullptr;
     return std::unique_ptr<PixelFormat>(new PixelFormat(std::move(format)));
+}
+
+std::unique_ptr<PixelFormat> PixelFormat::initWithAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes)
+{
+    if (auto format = initWithAttributes(attributes))
+        return format;
+    const std::optional<std::vector<std::uint32_t>> fallback = singleSampled(attributes);
+    auto format = fallback ? initWithAttributes(*fallback) : nullptr;
+    static bool said = false;
+    if (format && !said) {
+        systemLog("Ferlow: this display offers no multisampled OpenGL format; drawing without antialiasing");
+        said = true;
+    }
+    return format;
 }
 
 QSurfaceFormat PixelFormat::drawableFormat() const

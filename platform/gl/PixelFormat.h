@@ -37,6 +37,11 @@ inline constexpr std::uint32_t AllowOfflineRenderers = 96;
 class PixelFormat {
 public:
     static std::unique_ptr<PixelFormat> initWithAttributes(const std::vector<std::uint32_t>& attributes);
+    // The same, and where no configuration meets a multisampled request
+    // (Mesa's softpipe, some virtual machines offer none), the same request
+    // without multisampling: a picture without antialiasing rather than none.
+    // The system log says so the first time in the run.
+    static std::unique_ptr<PixelFormat> initWithAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes);
 
     const QSurfaceFormat& surfaceFormat() const { return mFormat; }
     // The format of the window surface itself: the same without samples,

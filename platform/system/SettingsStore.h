@@ -3,14 +3,16 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
 class QSettings;
 
 // The current user's settings: an INI file at
-// $XDG_CONFIG_HOME/ferlow/ferlow.conf (~/.config when unset), written through
-// QSettings.
+// $XDG_CONFIG_HOME/ferlow/ferlow.conf (~/.config when unset), read and written
+// line by line (SettingsFile) through QSettings, which saves atomically: a
+// temporary file beside it, renamed over it, under a lock file.
 //
 // Contract:
 // - Registered defaults live in memory only and are never written; they
@@ -20,6 +22,15 @@ class QSettings;
 // - A stored value that is not a number where a number is asked for, a
 //   non-finite number (a hand-edited "nan" or "inf"), or a line the file
 //   format cannot parse reads as if absent; other keys are unaffected.
+// - Before the first save over a file with lines it cannot read, the file as
+//   it was is kept beside it, as ferlow.conf.damaged (or .damaged-2 and on,
+//   so that no earlier copy is overwritten), and the system log says so; a
+//   save that cannot keep that copy is not made.
+// - A path that exists but is not a regular file (a FIFO, a device, a
+//   directory) is never opened: the store starts empty, says so once in the
+//   system log, and keeps what is set in memory for the run only.
+// - Temporary files left by a save that was killed are removed when the
+//   store is made.
 // - Numbers are stored as text so that the file stays readable and
 //   hand-editable; arrays of numbers as comma-separated lists, each element
 //   with enough digits to read back the same double.
@@ -40,7 +51,12 @@ public:
     void clearRegisteredDefaults();
 
     float floatForKey(const QString& key) const;
+    // The whole stored number, to 64 bits; one beyond that range reads as absent.
     qint64 integerForKey(const QString& key) const;
+    // The same clamped to the 32-bit range, for settings that are 32-bit
+    // integers: a stored 4294967296 reads as the largest 32-bit integer,
+    // never as the 0 that cutting it to 32 bits would give.
+    std::int32_t int32ForKey(const QString& key) const;
     bool boolForKey(const QString& key) const;
     // A stored array of numbers comes back as a QVariantList of doubles; an
     // array with any element that is not a finite number reads as absent.
@@ -64,9 +80,20 @@ public:
     QString fileName() const;
 
 private:
-    std::optional<double> numberForKey(const QString& key) const;
+    // What `read` makes of the stored value, else of the registered default.
+    template <typename Read>
+    auto readableValue(const QString& key, Read read) const -> decltype(read(QVariant()));
+    QVariant storedValue(const QString& key) const;
     void write(const QString& key, const QVariant& value);
+    // Whether the file may be saved over now: it is still a regular file (or
+    // none), and whatever a save would drop of it has been copied aside.
+    bool mayOverwriteFile() const;
+    void save();
 
+    QString mFilePath;
+    // Null when the path cannot be used: the run then keeps its values in
+    // mSession.
     std::unique_ptr<QSettings> mSettings;
+    QVariantMap mSession;
     QVariantMap mRegistered;
 };

@@ -1,6 +1,13 @@
 #include "platform/system/SystemMemory.h"
 
+#include "platform/system/SystemLog.h"
+
 #include <cstddef> // defines __GLIBC__ where glibc is the C library
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -23,4 +30,41 @@ void returnFreeMemory()
 #ifdef __GLIBC__
     malloc_trim(0);
 #endif
+}
+
+void keepFewMallocArenas()
+{
+#ifdef __GLIBC__
+    constexpr int kArenas = 2;
+    mallopt(M_ARENA_MAX, kArenas);
+#endif
+}
+
+// Reserving the space, without touching it, asks exactly what the limit
+// allows: it counts what is mapped already, whatever maps it.
+std::optional<std::size_t> addressSpaceLimitTooSmallToStart()
+{
+    void* reserved = mmap(nullptr, kStartUpAddressSpace, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved != MAP_FAILED) {
+        munmap(reserved, kStartUpAddressSpace);
+        return std::nullopt;
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+void endCleanlyWhenMemoryRunsOut()
+{
+    static const std::terminate_handler previous = std::set_terminate([] {
+        try {
+            if (const std::exception_ptr exception = std::current_exception())
+                std::rethrow_exception(exception);
+        } catch (const std::bad_alloc&) {
+            systemLog("Ferlow: out of memory");
+            std::_Exit(EXIT_FAILURE);
+        } catch (...) {
+        }
+        previous();
+    });
 }

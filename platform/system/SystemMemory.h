@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
+
 // The process allocator's side of a GL driver that takes many megabytes for a
 // display list each time one is recorded and frees them when it is recorded
 // anew (a wire-frame or grid-size change).
@@ -14,3 +17,25 @@ void keepLargeBlocksOutOfTheHeap();
 // made meanwhile pins the heap's top, and without this its free space below
 // would stay resident for the rest of the run.
 void returnFreeMemory();
+
+// Keeps glibc to two malloc arenas, however many threads allocate. Each
+// further arena reserves 64 MiB of address space, of which a thread uses
+// little: with Mesa's llvmpipe they were 575 MiB of a run's 1 GiB, and under
+// an address-space limit (ulimit -v) the difference between starting and
+// failing inside the GL driver. Call it before the first thread starts.
+void keepFewMallocArenas();
+
+// Whether the address space the program needs to start can still be mapped
+// under the process's limit; nothing when it can, else that limit in bytes.
+// Short of it, the GL driver crashes on allocations it does not check, and
+// Qt waits for ever on threads that could not start.
+std::optional<std::size_t> addressSpaceLimitTooSmallToStart();
+// What start-up needs beyond the libraries mapped when main begins. With
+// llvmpipe on two cores it took 770 MiB, 400 of them for a moment while the
+// driver records the first terrain list; each further core adds a thread
+// of 8 MiB stack.
+inline constexpr std::size_t kStartUpAddressSpace = std::size_t(1) << 30;
+
+// A std::bad_alloc that nothing catches ends the program with exit status 1
+// and a line in the system log, not with abort().
+void endCleanlyWhenMemoryRunsOut();

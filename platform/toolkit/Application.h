@@ -35,13 +35,17 @@ void wakeInterface(MainInterface& interface);
 // QApplication exists: contexts share their objects across windows, and the
 // default format is a compatibility profile, so the fixed-function pipeline
 // is there. The allocator is set up so that the memory the GL driver takes
-// for a display list goes back to the system when the list is recorded anew.
+// for a display list goes back to the system when the list is recorded anew,
+// and so that threads reserve little address space.
 void prepareApplication();
-
-// Whether a display to show windows on is known: an X11 or Wayland display,
-// or a platform chosen explicitly with QT_QPA_PLATFORM.
-bool displayAvailable();
 
 // Creates the application, loads the main interface, wakes its objects and
 // runs the event loop until the application ends; returns its exit code.
+//
+// Without a window system to reach, or without the address space to start
+// in, it says so on standard error and returns 1 before the application
+// exists. A thread that Qt cannot start ends the run with 1 too: Qt would
+// wait for it for ever. Signals end the run in order once the event loop
+// runs (OrderlyExit); before that they have their default effect, so that
+// a start that cannot go on can still be stopped.
 int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<MainInterface>()>& loadInterface);

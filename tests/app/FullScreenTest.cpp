@@ -235,6 +235,27 @@ TEST_F(FullScreen, NoContextLogsOncePerAttemptAndChangesNothing)
     EXPECT_TRUE(services->switches.empty());
 }
 
+// A display with no multisampled format still goes full screen, drawing
+// without antialiasing.
+TEST_F(FullScreen, CaptureFallsBackToASingleSampledContext)
+{
+    start(true);
+    controller().setFullScreenPixelFormat(
+        {PixelFormatAttribute::ColorSize, 16, PixelFormatAttribute::DepthSize, 24, PixelFormatAttribute::DoubleBuffer,
+         PixelFormatAttribute::SampleBuffers, 1, PixelFormatAttribute::Samples, 64, 0});
+    bool capturing = false;
+    double pathBefore = 0, pathDuring = 0;
+    runFullScreen({{200,
+                    [&] {
+                        capturing = controller().isInFullScreenMode();
+                        pathBefore = Scene::pathState().sLastTimeStamp;
+                    }},
+                   {400, [&] { pathDuring = Scene::pathState().sLastTimeStamp; }}});
+    EXPECT_TRUE(capturing);
+    EXPECT_GT(pathDuring, pathBefore);
+    EXPECT_EQ(services->releases, 1);
+}
+
 TEST_F(FullScreen, RefusedCaptureStaysWindowedWithTheTimerBack)
 {
     start(true);

@@ -61,17 +61,31 @@ bool chromeColoured(QRgb pixel)
 } // namespace
 
 FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored)
+    : FerlowRun(desktop, [&](const QString& path) {
+        QSettings settings(path, QSettings::IniFormat);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+    })
+{
+}
+
+FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
+                     const QProcessEnvironment& extra)
     : mDesktop(desktop)
 {
-    const QString folder = mConfigHome.filePath(QStringLiteral("ferlow"));
-    QDir().mkpath(folder);
-    QSettings settings(folder + QStringLiteral("/ferlow.conf"), QSettings::IniFormat);
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        settings.setValue(it.key(), it.value());
-    settings.sync();
-    mProcess.setProcessEnvironment(desktop.clientEnvironment(mConfigHome.path()));
+    QDir().mkpath(mConfigHome.filePath(QStringLiteral("ferlow")));
+    prepare(settingsPath());
+    QProcessEnvironment environment = desktop.clientEnvironment(mConfigHome.path());
+    environment.insert(extra);
+    mProcess.setProcessEnvironment(environment);
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
     mProcess.start(QStringLiteral(FERLOW_PROGRAM), {});
+}
+
+QString FerlowRun::settingsPath() const
+{
+    return mConfigHome.filePath(QStringLiteral("ferlow/ferlow.conf"));
 }
 
 FerlowRun::~FerlowRun()
@@ -144,7 +158,7 @@ QPoint FerlowRun::toolbarSpace() const
 
 std::optional<float> FerlowRun::setting(const QString& key) const
 {
-    const QSettings settings(mConfigHome.filePath(QStringLiteral("ferlow/ferlow.conf")), QSettings::IniFormat);
+    const QSettings settings(settingsPath(), QSettings::IniFormat);
     bool ok = false;
     const float value = settings.value(key).toString().toFloat(&ok);
     return ok ? std::optional<float>(value) : std::nullopt;

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
+#include <functional>
 #include <optional>
 
 class Desktop;
@@ -17,7 +18,14 @@ public:
     // Starts ferlow with these settings already stored (key, value as the
     // file holds it).
     FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored);
+    // Starts ferlow once `prepare` has laid out its settings path, which it
+    // may make anything (a file of any bytes, a FIFO, a directory), with
+    // these variables added to its environment.
+    FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
+              const QProcessEnvironment& extra = {});
     ~FerlowRun();
+
+    QString settingsPath() const;
 
     // Waits until the window shows the flight, and finds the view in it.
     // Fails the test when it does not come.
@@ -36,6 +44,8 @@ public:
     static constexpr int kConditionMilliseconds = 15000;
 
     bool exitsWithin(int milliseconds);
+    // Sends SIGTERM, as a session ending does.
+    void terminate() { mProcess.terminate(); }
     int exitCode() const { return mProcess.exitCode(); }
     QString log();
 

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QTest>
 #include <QWheelEvent>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,6 +49,37 @@ TEST(PixelFormat, ListsNoRendererMeetsYieldNothing)
     OpenGLView view;
     EXPECT_FALSE(view.initWithFrame({0, 0, 100, 100}, nullptr));
     EXPECT_EQ(view.openGLContext(), nullptr);
+}
+
+// Where no configuration meets a multisampled request (Mesa's softpipe has
+// none), the same request without samples gives the picture; a request
+// nothing meets even so still gives none.
+TEST(PixelFormat, AMultisampledRequestNoConfigurationMeetsFallsBackToSingleSampled)
+{
+    ensureGuiApplication();
+    const std::vector<std::uint32_t> unmet{NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated,
+                                           SampleBuffers, 1, Samples, 64, Multisample, AllRenderers, 0};
+    ASSERT_FALSE(PixelFormat::initWithAttributes(unmet));
+    testing::internal::CaptureStderr();
+    const auto format = PixelFormat::initWithAttributesOrSingleSampled(unmet);
+    const auto again = PixelFormat::initWithAttributesOrSingleSampled(unmet);
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(format);
+    ASSERT_TRUE(again);
+    const QSurfaceFormat& f = format->surfaceFormat();
+    EXPECT_EQ(f.samples(), -1);
+    EXPECT_EQ(f.redBufferSize(), 8);
+    EXPECT_EQ(f.depthBufferSize(), 24);
+    EXPECT_EQ(f.swapBehavior(), QSurfaceFormat::DoubleBuffer);
+    // Said once in the run, which may have said it before this test.
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 1) << log;
+
+    const auto met = PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 32, SampleBuffers, 1, Samples, 2, 0});
+    ASSERT_TRUE(met);
+    EXPECT_EQ(met->surfaceFormat().samples(), 2);
+    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 128, SampleBuffers, 1, Samples, 2, 0}));
+    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({DepthSize, 64, 0}));
+    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({4242, 0}));
 }
 
 // Waits until a repeating timer started now has ticked `count` times: the
