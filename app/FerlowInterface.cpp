@@ -135,6 +135,10 @@ void FerlowInterface::buildMenus()
     mStartAction = view->addAction(QStringLiteral("&Start"), mWindow.get(), [controller] { controller->selectStartAnimation(); });
     mStopAction = view->addAction(QStringLiteral("S&top"), mWindow.get(), [controller] { controller->selectStopAnimation(); });
     view->addAction(QStringLiteral("&Wire Frame"), mWindow.get(), [controller] { controller->toggleWireFrame(); });
+    mAntialiasingAction =
+        view->addAction(QStringLiteral("&Antialiasing"), mWindow.get(), [controller] { controller->toggleAntialiasing(); });
+    mAntialiasingAction->setCheckable(true);
+    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
     view->addSeparator();
     QAction* fullScreen = view->addAction(QStringLiteral("&Full Screen"), mWindow.get(),
                                           [controller] { controller->selectFullScreen(); });
@@ -146,4 +150,5 @@ void FerlowInterface::updateMenuStates()
 {
     mStartAction->setEnabled(!mController->animating());
     mStopAction->setEnabled(mController->animating());
+    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
 }

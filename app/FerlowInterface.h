@@ -46,4 +46,5 @@ private:
     PreferencesPanel* mPanel = nullptr; // owned by the window
     QAction* mStartAction = nullptr;
     QAction* mStopAction = nullptr;
+    QAction* mAntialiasingAction = nullptr;
 };

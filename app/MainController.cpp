@@ -5,6 +5,7 @@
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/SwapInterval.h"
+#include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
 #include "platform/toolkit/FullScreenEvents.h"
 #include "platform/toolkit/Panel.h"
@@ -30,6 +31,7 @@ void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWind
     mFerlowWindow = ferlowWindow;
     mPreferencesWindow = preferencesWindow;
     mPrefsController = prefsController;
+    mFullScreenAttributes = fullScreenPixelFormatAttributes(1, openGLView->fullSceneAntialiasing());
 }
 
 void MainController::openPrefsWindow(const void*)
@@ -196,11 +198,21 @@ void MainController::toggleWireFrame(const void*)
         startAnimation();
 }
 
-std::vector<std::uint32_t> MainController::fullScreenPixelFormatAttributes(std::uint32_t screenMask)
+std::vector<std::uint32_t> MainController::fullScreenPixelFormatAttributes(std::uint32_t screenMask,
+                                                                          bool fullSceneAntialiasing)
 {
     using namespace PixelFormatAttribute;
+    const std::uint32_t f = fullSceneAntialiasing ? 1 : 0;
     return {AllowOfflineRenderers, ScreenMask, screenMask, ColorSize, 16, DepthSize, 24, DoubleBuffer, Accelerated,
-            SampleBuffers, 1, Samples, 2, 0};
+            SampleBuffers, f, Samples, 2 * f, 0};
+}
+
+void MainController::toggleAntialiasing()
+{
+    const bool antialiasing = !mOpenGLView->fullSceneAntialiasing();
+    mOpenGLView->setFullSceneAntialiasing(antialiasing);
+    SettingsStore::standardUserDefaults().setBool(antialiasing, FerlowOpenGLView::kAntialiasingKey);
+    mFullScreenAttributes = fullScreenPixelFormatAttributes(1, antialiasing);
 }
 
 // Two ways, chosen by what the view offers. Where the display cannot switch

@@ -63,9 +63,14 @@ public:
     // Shows the scene on the whole screen until Escape or a left click, and
     // returns only then; see MainController.cpp for the two ways it does so.
     void selectFullScreen(const void* sender = nullptr);
+    // Turns the view's antialiasing over, at once, for full screen too, and
+    // stores the choice.
+    void toggleAntialiasing();
     // The pixel format of the display-capture context: 16-bit colour,
-    // 24-bit depth, double buffered, 2 samples, on the given screens.
-    static std::vector<std::uint32_t> fullScreenPixelFormatAttributes(std::uint32_t screenMask);
+    // 24-bit depth, double buffered, on the given screens; with
+    // antialiasing, 2 samples.
+    static std::vector<std::uint32_t> fullScreenPixelFormatAttributes(std::uint32_t screenMask,
+                                                                      bool fullSceneAntialiasing = true);
     // Replaces that format (a diagnostic, or a test of the failure path).
     void setFullScreenPixelFormat(std::vector<std::uint32_t> attributes) { mFullScreenAttributes = std::move(attributes); }
     void toggleAnimation();

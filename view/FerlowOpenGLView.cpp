@@ -4,13 +4,14 @@
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
+#include "platform/gl/Renderer.h"
 #include "platform/gl/SwapInterval.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Responder.h"
 
 std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame)
 {
-    return initWithFrame(frame, true);
+    return initWithFrame(frame, antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName()));
 }
 
 std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame, bool fullSceneAntialiasing)
@@ -31,8 +32,25 @@ std::vector<std::uint32_t> FerlowOpenGLView::pixelFormatAttributes(bool fullScen
             Multisample, f, AllowOfflineRenderers, 0};
 }
 
+bool FerlowOpenGLView::antialiasingByDefault(std::string_view rendererName)
+{
+    return !isSoftwareRenderer(rendererName);
+}
+
+bool FerlowOpenGLView::antialiasingAsStored(const SettingsStore& store, std::string_view rendererName)
+{
+    return store.storedBoolForKey(kAntialiasingKey).value_or(antialiasingByDefault(rendererName));
+}
+
+void FerlowOpenGLView::setFullSceneAntialiasing(bool fullSceneAntialiasing)
+{
+    mFullSceneAntialiasing = fullSceneAntialiasing;
+    setPixelFormat(PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing)));
+}
+
 bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
 {
+    mFullSceneAntialiasing = fullSceneAntialiasing;
     mWireFrame = false;
     mRender = true;
     mFirstDraw = true;

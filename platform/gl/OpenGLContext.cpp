@@ -106,6 +106,15 @@ void OpenGLContext::flushBuffer()
     mContext->swapBuffers(mDrawable);
 }
 
+void OpenGLContext::setSamples(const PixelFormat& format)
+{
+    if (mDrawable && mContext->makeCurrent(mDrawable)) {
+        mMultisample.reset();
+        QOpenGLFramebufferObject::bindDefault();
+    }
+    mSamples = std::max(format.surfaceFormat().samples(), 0);
+}
+
 void OpenGLContext::clearDrawable()
 {
     if (QOpenGLContext::currentContext() == mContext.get()) {

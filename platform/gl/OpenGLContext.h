@@ -37,6 +37,12 @@ public:
     bool makeCurrentContext();
     // Presents the back buffer.
     void flushBuffer();
+    // Draws from now on with the samples of `format` (none: straight into
+    // the drawable). The context's objects stay; its multisampled
+    // framebuffer goes, and is made anew at the next makeCurrentContext.
+    // Leaves the context current with the default framebuffer bound.
+    void setSamples(const PixelFormat& format);
+    int samples() const { return mSamples; }
     // Detaches the drawable (a full-screen window goes); the context can no
     // longer present.
     void clearDrawable();

@@ -44,6 +44,15 @@ bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> p
     return true;
 }
 
+void OpenGLView::setPixelFormat(std::unique_ptr<PixelFormat> pixelFormat)
+{
+    if (!pixelFormat || !mContext)
+        return;
+    mContext->setSamples(*pixelFormat);
+    mPixelFormat = std::move(pixelFormat);
+    setNeedsDisplay(true);
+}
+
 QWidget* OpenGLView::container()
 {
     if (!mContainer) {

@@ -36,6 +36,13 @@ public:
     bool initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat);
 
     OpenGLContext* openGLContext() const { return mContext.get(); }
+    const PixelFormat* pixelFormat() const { return mPixelFormat.get(); }
+    // Draws with another pixel format from the next frame on, in the same
+    // context and window, so that whatever the context holds stays. Only
+    // the samples may differ from the format the view was made with: the
+    // window's surface is the same for every sample count. Ignores a null
+    // format.
+    void setPixelFormat(std::unique_ptr<PixelFormat> pixelFormat);
     // The container that places this view in a widget layout; made on first
     // request and owned by whichever widget it is added to.
     QWidget* container();

@@ -1,10 +1,11 @@
 #include "platform/gl/TextureLoader.h"
 
+#include "platform/gl/Renderer.h"
+
 #include <QImage>
 #include <QImageReader>
 #include <QOpenGLContext>
 #include <algorithm>
-#include <string_view>
 
 namespace {
 
@@ -61,15 +62,6 @@ void uploadMipmapChain(const QImage& image, GLint internalFormat)
     glPopClientAttrib();
 }
 
-// Whether the current context rasterises on the CPU (Mesa's software drivers).
-bool isSoftwareRenderer()
-{
-    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    const std::string_view name = renderer ? renderer : "";
-    return name.find("llvmpipe") != name.npos || name.find("softpipe") != name.npos
-        || name.find("swrast") != name.npos;
-}
-
 // Trilinear filtering: the detail texture repeats many times across the
 // terrain and is mostly seen far off and at a grazing angle, where a texture
 // without blending between mipmap levels shimmers as the camera moves and
@@ -87,7 +79,7 @@ void setFilters()
     // sample on the CPU (on llvmpipe at 1280 x 720, 16x made a frame 2.5
     // times as slow, and with multisampling a frame took minutes).
     if (QOpenGLContext::currentContext()->hasExtension(QByteArrayLiteral("GL_EXT_texture_filter_anisotropic"))
-        && !isSoftwareRenderer()) {
+        && !isSoftwareRenderer(currentRendererName())) {
         GLfloat most = 1.0f;
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, most);

@@ -251,6 +251,12 @@ bool SettingsStore::boolForKey(const QString& key) const
     return readableValue(key, numberFrom).value_or(0.0) != 0.0;
 }
 
+std::optional<bool> SettingsStore::storedBoolForKey(const QString& key) const
+{
+    const std::optional<double> number = readableValue(key, numberFrom);
+    return number ? std::optional<bool>(*number != 0.0) : std::nullopt;
+}
+
 QVariant SettingsStore::objectForKey(const QString& key) const
 {
     return readableValue(key, objectFrom).value_or(QVariant());

@@ -58,6 +58,9 @@ public:
     // never as the 0 that cutting it to 32 bits would give.
     std::int32_t int32ForKey(const QString& key) const;
     bool boolForKey(const QString& key) const;
+    // The same, but nothing where neither a stored nor a registered value
+    // can be read: for settings whose default is decided at run time.
+    std::optional<bool> storedBoolForKey(const QString& key) const;
     // A stored array of numbers comes back as a QVariantList of doubles; an
     // array with any element that is not a finite number reads as absent.
     QVariant objectForKey(const QString& key) const;

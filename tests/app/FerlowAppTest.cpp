@@ -1,5 +1,9 @@
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/OpenGLContext.h"
+#include "platform/gl/Renderer.h"
+#include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Timer.h"
 #include "platform/toolkit/Window.h"
@@ -8,12 +12,14 @@
 #include "view/FerlowOpenGLView.h"
 
 #include <QDir>
+#include <QAction>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -209,6 +215,85 @@ TEST_F(FerlowApp, ScreenshotOfTheRunningWindow)
     const QString path = QDir::current().absoluteFilePath(QStringLiteral("ferlow-window.png"));
     shot.save(path);
     EXPECT_TRUE(drawn) << path.toStdString();
+}
+
+// Which renderers get antialiasing without being asked, and that a stored
+// choice, and only a readable one, overrides that.
+TEST(Antialiasing, FollowsTheRendererUnlessAChoiceIsStored)
+{
+    const std::string software[] = {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer (swrast)"};
+    const std::string hardware[] = {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6)",
+                                    "NVIDIA GeForce GTX 1060/PCIe/SSE2"};
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    for (const std::string& name : software) {
+        EXPECT_TRUE(isSoftwareRenderer(name)) << name;
+        EXPECT_FALSE(FerlowOpenGLView::antialiasingAsStored(store, name)) << name;
+    }
+    for (const std::string& name : hardware) {
+        EXPECT_FALSE(isSoftwareRenderer(name)) << name;
+        EXPECT_TRUE(FerlowOpenGLView::antialiasingAsStored(store, name)) << name;
+    }
+    store.setBool(false, FerlowOpenGLView::kAntialiasingKey);
+    EXPECT_FALSE(FerlowOpenGLView::antialiasingAsStored(store, hardware[0]));
+    store.setBool(true, FerlowOpenGLView::kAntialiasingKey);
+    EXPECT_TRUE(FerlowOpenGLView::antialiasingAsStored(store, software[0]));
+    store.setObject(QStringLiteral("sometimes"), FerlowOpenGLView::kAntialiasingKey);
+    EXPECT_FALSE(FerlowOpenGLView::antialiasingAsStored(store, software[0]));
+    EXPECT_TRUE(FerlowOpenGLView::antialiasingAsStored(store, hardware[0]));
+}
+
+TEST_F(FerlowApp, AntialiasingStartsAsTheRendererMakesItCheap)
+{
+    EXPECT_EQ(view()->fullSceneAntialiasing(), !isSoftwareRenderer(defaultRendererName()));
+    EXPECT_EQ(view()->openGLContext()->samples() > 0, view()->fullSceneAntialiasing());
+}
+
+// The menu item changes the picture at once, without a new window, and the
+// next start takes the stored choice; without it, the default is back.
+TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
+{
+    QAction* item = nullptr;
+    for (QAction* action : interface->window()->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("&Antialiasing"))
+            item = action;
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->isCheckable());
+    const bool initially = view()->fullSceneAntialiasing();
+    EXPECT_EQ(item->isChecked(), initially);
+
+    holdCameraAt(30, 20, 3);
+    controller().toggleWireFrame(); // edges everywhere: where samples show
+    const QRect area(view()->container()->mapTo(interface->window(), QPoint(0, 0)), view()->container()->size());
+    const auto shownAfterDrawing = [&] {
+        view()->display();
+        return grab().copy(area);
+    };
+    QImage before = shownAfterDrawing();
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage again = shownAfterDrawing();
+        return std::exchange(before, again) == again; // a steady picture
+    }));
+
+    item->trigger();
+    EXPECT_EQ(view()->fullSceneAntialiasing(), !initially);
+    EXPECT_EQ(view()->openGLContext()->samples() > 0, !initially);
+    EXPECT_EQ(SettingsStore(SettingsStore::standardUserDefaults().fileName())
+                  .storedBoolForKey(FerlowOpenGLView::kAntialiasingKey),
+              std::optional<bool>(!initially));
+    EXPECT_TRUE(waitUntil([&] { return shownAfterDrawing() != before; }));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    item->trigger();
+    EXPECT_TRUE(waitUntil([&] { return shownAfterDrawing() == before; }));
+
+    item->trigger();
+    interface.reset();
+    interface = std::make_unique<FerlowInterface>();
+    EXPECT_EQ(view()->fullSceneAntialiasing(), !initially);
+    interface.reset();
+    SettingsStore::standardUserDefaults().removeObjectForKey(FerlowOpenGLView::kAntialiasingKey);
+    interface = std::make_unique<FerlowInterface>();
+    EXPECT_EQ(view()->fullSceneAntialiasing(), initially);
 }
 
 } // namespace
