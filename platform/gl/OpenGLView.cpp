@@ -7,10 +7,14 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <cstdlib>
+#include <utility>
+#include <xcb/xcb.h>
 
 // The view never holds the keyboard itself: the window it is embedded in
 // passes its keys on (Window::setFirstResponder). A surface of its own with
@@ -25,6 +29,8 @@ OpenGLView::OpenGLView()
 
 OpenGLView::~OpenGLView()
 {
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->removeNativeEventFilter(this);
     // Drawing may still be pending; nothing must run on a half-destroyed view.
     QCoreApplication::removePostedEvents(this);
 }
@@ -36,6 +42,7 @@ bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> p
     setFormat(pixelFormat->drawableFormat());
     resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
     create();
+    QCoreApplication::instance()->installNativeEventFilter(this);
     mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
     if (!mContext)
         return false;
@@ -74,11 +81,59 @@ void OpenGLView::setNeedsDisplay(bool needsDisplay)
 void OpenGLView::display()
 {
     mDisplayPending = false;
-    if (!mContext || !isExposed() || !mContext->makeCurrentContext())
+    if (!mContext || !canBeSeen() || !mContext->makeCurrentContext())
         return;
     drawRect(bounds());
     if (mFramesDrawn++ == 0 && mContainer)
         revealFirstFrame();
+}
+
+bool OpenGLView::canBeSeen() const
+{
+    if (!isExposed() || mFullyObscured)
+        return false;
+    // A child window keeps its exposure when its top-level window is
+    // unmapped; only the top-level one is told.
+    const QWindow* top = mContainer && mContainer->window() ? mContainer->window()->windowHandle() : nullptr;
+    return !top || top->isExposed();
+}
+
+void OpenGLView::watchObscuring()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const auto window = static_cast<xcb_window_t>(winId());
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr);
+    if (!attributes)
+        return;
+    // The event mask is this client's, shared with Qt, which sets it anew
+    // when it maps the window: add to it each time, never replace it.
+    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_VISIBILITY_CHANGE;
+    const bool watching = mask == attributes->your_event_mask;
+    std::free(attributes);
+    if (!watching) {
+        xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+    }
+}
+
+bool OpenGLView::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != QByteArrayLiteral("xcb_generic_event_t"))
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & ~0x80) != XCB_VISIBILITY_NOTIFY)
+        return false;
+    const auto* visibility = static_cast<const xcb_visibility_notify_event_t*>(message);
+    if (visibility->window != static_cast<xcb_window_t>(winId()))
+        return false;
+    const bool wasObscured = std::exchange(mFullyObscured, visibility->state == XCB_VISIBILITY_FULLY_OBSCURED);
+    if (wasObscured && !mFullyObscured)
+        setNeedsDisplay(true);
+    return false;
 }
 
 // On Wayland the view is a subsurface of its window's surface, and a
@@ -128,6 +183,7 @@ bool OpenGLView::event(QEvent* event)
 
 void OpenGLView::exposeEvent(QExposeEvent*)
 {
+    watchObscuring();
     if (isExposed())
         display();
 }

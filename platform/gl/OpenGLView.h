@@ -3,6 +3,7 @@
 #include "platform/gl/Rect.h"
 #include "platform/toolkit/Events.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QWindow>
 #include <cstdint>
 #include <memory>
@@ -24,8 +25,10 @@ class QWidget;
 // Drawing: setNeedsDisplay(true) draws once at the next pass of the event
 // loop (requests coalesce); display() draws at once. Either way the context
 // is current while drawRect() runs, as it is while reshape() runs after each
-// change of size.
-class OpenGLView : public QWindow {
+// change of size. Nothing is drawn while no one could see it: the view or
+// its window not exposed (hidden, minimised, unmapped) or, on X11, the view
+// fully covered by other windows; when it can be seen again it draws.
+class OpenGLView : public QWindow, private QAbstractNativeEventFilter {
 public:
     OpenGLView();
     ~OpenGLView() override;
@@ -89,6 +92,10 @@ protected:
 
 private:
     void revealFirstFrame();
+    bool canBeSeen() const;
+    // X11 tells a window that it is covered only if it asks to be told.
+    void watchObscuring();
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
     std::unique_ptr<PixelFormat> mPixelFormat;
     std::unique_ptr<OpenGLContext> mContext;
@@ -99,4 +106,5 @@ private:
     std::vector<QWidget*> mHiddenChrome;
     Qt::WindowStates mWindowStateBeforeFullScreen;
     std::uint64_t mFramesDrawn = 0;
+    bool mFullyObscured = false;
 };

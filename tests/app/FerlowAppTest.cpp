@@ -296,4 +296,33 @@ TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
     EXPECT_EQ(view()->fullSceneAntialiasing(), initially);
 }
 
+// A flying window that no one can see draws nothing, and draws again as
+// soon as it can be seen: hidden, and covered by another window.
+TEST_F(FerlowApp, NothingIsDrawnUnseenAndDrawingResumesWhenSeen)
+{
+    ASSERT_TRUE(controller().animating());
+    const auto framesOver = [&](int milliseconds) {
+        const std::uint64_t before = view()->framesDrawn();
+        QTest::qWait(milliseconds);
+        return view()->framesDrawn() - before;
+    };
+    const auto stopsDrawing = [&] { return waitUntil([&] { return framesOver(300) == 0; }); };
+    const auto drawsAgain = [&] { return drawsFrames(3); };
+
+    interface->window()->hide();
+    EXPECT_TRUE(stopsDrawing());
+    EXPECT_EQ(framesOver(1000), 0u);
+    interface->showMainWindow();
+    EXPECT_TRUE(drawsAgain());
+
+    QWidget cover;
+    cover.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    cover.setGeometry(interface->window()->frameGeometry().adjusted(-10, -10, 10, 10));
+    cover.show();
+    EXPECT_TRUE(stopsDrawing());
+    EXPECT_EQ(framesOver(1000), 0u);
+    cover.hide();
+    EXPECT_TRUE(drawsAgain());
+}
+
 } // namespace
