@@ -1,11 +1,15 @@
 // Frame cost of the real main window against Scene::render alone, in the same
-// process and at the same size, and the same frame through a QOpenGLWidget,
-// the alternative to the view's own native surface.
+// process, at the same size and with the same antialiasing (arguments:
+// width, height, antialiasing), and the same frame through a QOpenGLWidget,
+// the alternative to the view's own native surface. Then what a user sees
+// of it: frames per second of the flying window over 10 s, and the frame
+// that records the terrain anew when wire frame is toggled.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_app
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
 #include "platform/gl/PixelFormat.h"
+#include "platform/gl/Renderer.h"
 #include "platform/system/Clock.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
@@ -17,12 +21,15 @@
 #include <QApplication>
 #include <QOpenGLWidget>
 #include <QTest>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <utility>
 
 namespace {
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
+constexpr double kFlightSeconds = 10.0;
 
 // A clock that moves 1/60 s per frame from the same start, given to a scene
 // whose flight starts afresh, so every benchmark draws the same frames: what
@@ -37,39 +44,87 @@ std::unique_ptr<Scene> steadyScene()
     return std::make_unique<Scene>(SettingsStore::standardUserDefaults(), steadyClock());
 }
 
+// The main window woken and shown with its view at the given size and
+// antialiasing; the flight is drawn here, not on the timer's ticks.
+struct ShownWindow {
+    ShownWindow(benchmark::State& state, int width, int height, bool antialiasing)
+    {
+        wakeInterface(interface);
+        interface.controller()->stopAnimationTimer();
+        interface.showMainWindow();
+        view = interface.view();
+        view->setFullSceneAntialiasing(antialiasing);
+        QWidget* container = view->container();
+        interface.window()->resize(interface.window()->size() + QSize(width, height) - container->size());
+        if (!QTest::qWaitForWindowExposed(view))
+            state.SkipWithError("the window was never shown");
+        QTest::qWait(50);
+        Scene& scene = *view->getScene();
+        scene.setClock(steadyClock());
+        scene.setPathState({});
+        scene.setAnimate(true);
+        state.counters["width"] = view->width();
+        state.counters["height"] = view->height();
+    }
+    FerlowInterface interface;
+    FerlowOpenGLView* view = nullptr;
+};
+
 void windowFrame(benchmark::State& state)
 {
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.controller()->stopAnimationTimer(); // frames are drawn here, not on ticks
-    interface.showMainWindow();
-    FerlowOpenGLView* view = interface.view();
-    QWidget* container = view->container();
-    interface.window()->resize(interface.window()->size() + QSize(kWidth, kHeight) - container->size());
-    if (!QTest::qWaitForWindowExposed(view))
-        state.SkipWithError("the window was never shown");
-    QTest::qWait(50);
-    Scene& scene = *view->getScene();
-    scene.setClock(steadyClock());
-    scene.setPathState({});
-    scene.setAnimate(true);
+    ShownWindow window(state, int(state.range(0)), int(state.range(1)), state.range(2) != 0);
     for (auto _ : state)
-        view->display();
-    state.counters["width"] = view->width();
-    state.counters["height"] = view->height();
+        window.view->display();
 }
 
 // Into a framebuffer with the window's antialiasing, so that the difference
 // is what presenting in a window costs.
 void bareRender(benchmark::State& state)
 {
-    const int samples =
-        PixelFormat::initWithAttributes(FerlowOpenGLView::pixelFormatAttributes(true))->surfaceFormat().samples();
-    OffscreenGL gl(kWidth, kHeight, samples);
+    const int width = int(state.range(0));
+    const int height = int(state.range(1));
+    const bool antialiasing = state.range(2) != 0;
+    const int samples = PixelFormat::initWithAttributes(FerlowOpenGLView::pixelFormatAttributes(antialiasing))
+                            ->surfaceFormat()
+                            .samples();
+    OffscreenGL gl(width, height, std::max(samples, 0));
     const std::unique_ptr<Scene> scene = steadyScene();
-    scene->setViewportRect({0, 0, double(kWidth), double(kHeight)});
+    scene->setViewportRect({0, 0, double(width), double(height)});
     for (auto _ : state)
         scene->render();
+}
+
+// The flight as a user sees it: on the timer, at the default antialiasing.
+void flightFramesPerSecond(benchmark::State& state)
+{
+    FerlowInterface interface;
+    wakeInterface(interface);
+    interface.showMainWindow();
+    FerlowOpenGLView* view = interface.view();
+    QWidget* container = view->container();
+    interface.window()->resize(interface.window()->size() + QSize(kWidth, kHeight) - container->size());
+    if (!QTest::qWaitForWindowExposed(view))
+        state.SkipWithError("the window was never shown");
+    for (auto _ : state) {
+        const std::uint64_t before = view->framesDrawn();
+        QTest::qWait(int(kFlightSeconds * 1000));
+        state.counters["fps"] = double(view->framesDrawn() - before) / kFlightSeconds;
+    }
+    state.counters["antialiasing"] = view->fullSceneAntialiasing();
+}
+
+// The frame after a wire-frame toggle, which records the terrain's list
+// anew, at the default grid size and antialiasing.
+void wireFrameToggleFrame(benchmark::State& state)
+{
+    const bool antialiasing =
+        FerlowOpenGLView::antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName());
+    ShownWindow window(state, kWidth, kHeight, antialiasing);
+    MainController& controller = *window.interface.controller();
+    for (auto _ : state) {
+        controller.toggleWireFrame();
+        window.view->display();
+    }
 }
 
 class SceneWidget : public QOpenGLWidget {
@@ -104,8 +159,18 @@ void widgetFrame(benchmark::State& state)
     }
 }
 
-BENCHMARK(bareRender)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(windowFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+void frameSizes(benchmark::internal::Benchmark* benchmark)
+{
+    for (const auto& [width, height] : {std::pair{1280, 720}, std::pair{1920, 1080}})
+        for (const int antialiasing : {0, 1})
+            benchmark->Args({width, height, antialiasing});
+    benchmark->ArgNames({"w", "h", "aa"});
+}
+
+BENCHMARK(bareRender)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(windowFrame)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(widgetFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(wireFrameToggleFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(flightFramesPerSecond)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace

@@ -226,7 +226,7 @@ void HeightField::render(bool wireFrame)
     glEndList();
     // The driver has freed its recording temporaries, tens of megabytes for a
     // large grid; without this they would stay resident until the next list.
-    returnFreeMemory();
+    returnFreeMemorySoon();
 }
 
 // Leaves unit 0 active for server and client, 2D texturing on with the detail

@@ -2,12 +2,15 @@
 
 #include "platform/system/SystemLog.h"
 
+#include <atomic>
 #include <cstddef> // defines __GLIBC__ where glibc is the C library
 #include <cstdlib>
 #include <exception>
 #include <new>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <system_error>
+#include <thread>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -30,6 +33,36 @@ void returnFreeMemory()
 #ifdef __GLIBC__
     malloc_trim(0);
 #endif
+}
+
+namespace {
+
+std::atomic<bool> gTrimRequested{false};
+std::atomic<bool> gTrimRunning{false};
+
+// Until no request is left: one that comes after the last pass but before
+// the flag drops would otherwise be seen by no one.
+void trimWhileRequested()
+{
+    do {
+        while (gTrimRequested.exchange(false))
+            returnFreeMemory();
+        gTrimRunning = false;
+    } while (gTrimRequested && !gTrimRunning.exchange(true));
+}
+
+} // namespace
+
+void returnFreeMemorySoon()
+{
+    gTrimRequested = true;
+    if (gTrimRunning.exchange(true))
+        return;
+    try {
+        std::thread(trimWhileRequested).detach();
+    } catch (const std::system_error&) {
+        trimWhileRequested();
+    }
 }
 
 void keepFewMallocArenas()

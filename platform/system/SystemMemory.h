@@ -17,6 +17,11 @@ void keepLargeBlocksOutOfTheHeap();
 // made meanwhile pins the heap's top, and without this its free space below
 // would stay resident for the rest of the run.
 void returnFreeMemory();
+// The same on a thread of its own, so that the caller goes on at once: a
+// frame that has just recorded a list is not made longer by it (at grid
+// 256 the trim took a third of that frame). Calls while it runs are folded
+// into one more pass after it. Where no thread can start, it runs here.
+void returnFreeMemorySoon();
 
 // Keeps glibc to two malloc arenas, however many threads allocate. Each
 // further arena reserves 64 MiB of address space, of which a thread uses
