@@ -5,6 +5,24 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+Window::Window()
+{
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+Window::~Window()
+{
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool Window::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this)
+        activateWindow();
+    return false;
+}
+
 void Window::makeKeyAndOrderFront()
 {
     show();

@@ -9,7 +9,8 @@ class Toolbar;
 // bar, the toolbar and the OpenGL view.
 class Window : public QMainWindow {
 public:
-    using QMainWindow::QMainWindow;
+    Window();
+    ~Window() override;
 
     // Shows the window, raises it above the others and gives it the focus.
     void makeKeyAndOrderFront();
@@ -27,6 +28,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A press anywhere in the window (its toolbar, its menu bar) asks for
+    // the keyboard. Qt does so itself only for a window it does not take for
+    // the active one yet, and it notices the loss of the keyboard late: a
+    // click that came soon after, or while the program was busy, left the
+    // keys with the other window where no window manager gives them back.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QObject* mFirstResponder = nullptr;

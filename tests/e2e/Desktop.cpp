@@ -347,8 +347,13 @@ void Desktop::switchBackTo(const char* windowName, QPoint click)
         key(XK_Tab, {XK_Super_L});
         return;
     }
-    if (!QTest::qWaitFor([&] { return keyboardWindow(mDisplay) != mOtherWindow; }, kStartMilliseconds))
+    if (!keyboardLeavesTheOtherWindow())
         throw std::runtime_error("the keyboard stayed with the other window");
+}
+
+bool Desktop::keyboardLeavesTheOtherWindow() const
+{
+    return QTest::qWaitFor([&] { return keyboardWindow(mDisplay) != mOtherWindow; }, kStartMilliseconds);
 }
 
 // As a task bar asks the window manager, for the user.

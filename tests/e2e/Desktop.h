@@ -56,6 +56,8 @@ public:
     // without a window manager, as a task bar does with one, by Super+Tab on
     // Wayland. Returns once the other window has lost the keyboard.
     void switchBackTo(const char* windowName, QPoint click);
+    // Waits for the keyboard to go from the other window to any other.
+    bool keyboardLeavesTheOtherWindow() const;
 
 private:
     void startServer();

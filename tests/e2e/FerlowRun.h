@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QMap>
 #include <QProcess>
+#include <csignal>
+#include <sys/types.h>
 #include <QRect>
 #include <QTemporaryDir>
 #include <functional>
@@ -46,6 +48,10 @@ public:
     bool exitsWithin(int milliseconds);
     // Sends SIGTERM, as a session ending does.
     void terminate() { mProcess.terminate(); }
+    // Stops the program and lets it go on, as a machine too busy to run it
+    // would: what the window system sends meanwhile arrives in one batch.
+    void pause() { ::kill(pid_t(mProcess.processId()), SIGSTOP); }
+    void resume() { ::kill(pid_t(mProcess.processId()), SIGCONT); }
     int exitCode() const { return mProcess.exitCode(); }
     QString log();
 

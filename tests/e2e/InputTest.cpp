@@ -188,6 +188,19 @@ TEST_P(Input, KeysComeBackWithTheWindowsActivation)
     EXPECT_TRUE(lookAheadKeyWorks());
 }
 
+// The loss of the keyboard and the click that brings it back, read by a
+// program that was too busy to read the first before the second came.
+TEST_P(Input, KeysComeBackAfterAClickWhileBusy)
+{
+    ferlow().pause();
+    desktop().activateAnotherWindow();
+    desktop().click(ferlow().toolbarSpace());
+    ferlow().resume();
+    if (GetParam() != Desktop::Kind::Wayland)
+        EXPECT_TRUE(desktop().keyboardLeavesTheOtherWindow());
+    EXPECT_TRUE(lookAheadKeyWorks());
+}
+
 INSTANTIATE_TEST_SUITE_P(, Input,
                          testing::Values(Desktop::Kind::BareX, Desktop::Kind::WindowManager, Desktop::Kind::Wayland),
                          [](const testing::TestParamInfo<Desktop::Kind>& info) { return Desktop::name(info.param); });
