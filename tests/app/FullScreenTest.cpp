@@ -248,9 +248,9 @@ TEST_F(FullScreen, CaptureFallsBackToASingleSampledContext)
     runFullScreen({{200,
                     [&] {
                         capturing = controller().isInFullScreenMode();
-                        pathBefore = Scene::pathState().sLastTimeStamp;
+                        pathBefore = scene().pathState().sLastTimeStamp;
                     }},
-                   {400, [&] { pathDuring = Scene::pathState().sLastTimeStamp; }}});
+                   {400, [&] { pathDuring = scene().pathState().sLastTimeStamp; }}});
     EXPECT_TRUE(capturing);
     EXPECT_GT(pathDuring, pathBefore);
     EXPECT_EQ(services->releases, 1);

@@ -3,6 +3,7 @@
 #include "scene/Scene.h"
 
 #include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -155,7 +156,7 @@ TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
     EXPECT_EQ(scene.getFogDensity(), 1.0f * 0.01f);
     EXPECT_LT(double(scene.getFogDensity()), 0.01);
     EXPECT_EQ(scene.getCameraHeight(), -2.5f);
-    EXPECT_EQ(scene.getGridSize(), 300); // truncated to 32 bits
+    EXPECT_EQ(scene.getGridSize(), std::numeric_limits<std::int32_t>::max()); // clamped to 32 bits
     EXPECT_EQ(scene.getFogColour(), (std::array<float, 4>{0.1f, 0.2f, 0.3f, 0.4f}));
     EXPECT_TRUE(scene.getAnimate());
     EXPECT_FALSE(scene.getWireFrame());
