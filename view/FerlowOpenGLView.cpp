@@ -33,14 +33,12 @@ std::vector<std::uint32_t> FerlowOpenGLView::pixelFormatAttributes(bool fullScen
 
 bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
 {
-    mWireFrame = false;
     mRender = true;
     mFirstDraw = true;
     auto pixelFormat = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
     if (!OpenGLView::initWithFrame(frame, std::move(pixelFormat)))
         return false;
     scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock());
-    scene->setWireFrame(mWireFrame);
     setWantsBestResolutionOpenGLSurface(true);
     return true;
 }
@@ -58,12 +56,6 @@ FerlowOpenGLView::~FerlowOpenGLView()
 bool FerlowOpenGLView::offersViewFullScreen() const
 {
     return !DisplayServices::shared().canSwitchModes();
-}
-
-void FerlowOpenGLView::setWireFrame(bool wireFrame)
-{
-    mWireFrame = wireFrame;
-    scene->setWireFrame(wireFrame);
 }
 
 // Leaves the state Scene::render leaves, or after a black frame only the
