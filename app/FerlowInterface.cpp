@@ -79,7 +79,7 @@ void FerlowInterface::buildPreferences()
     p.cameraHeightSlider->setAction([prefs](Slider* s) { prefs->selectCameraHeight(s); });
     p.fogDensitySlider->setAction([prefs](Slider* s) { prefs->selectFogDensity(s); });
     p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
-    p.resolutionPopUpButton->setAction([prefs](PopUpButton* b) { prefs->selectResolution(b); });
+    p.resolutionPopUpButton->setAction([prefs](PopUpButton*) { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });
     // Keys work again without a click once the panel is gone.

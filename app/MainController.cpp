@@ -32,7 +32,7 @@ void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWind
     mPrefsController = prefsController;
 }
 
-void MainController::openPrefsWindow(const void*)
+void MainController::openPrefsWindow()
 {
     mPreferencesWindow->makeKeyAndOrderFront();
 }
@@ -55,7 +55,7 @@ void MainController::keyDown(const KeyEvent& event)
         break;
     case u'w':
     case u'W':
-        toggleWireFrame(this);
+        toggleWireFrame();
         break;
     case u's':
     case u'S':
@@ -157,7 +157,7 @@ void MainController::animationTimerFired(Timer&)
     mOpenGLView->setNeedsDisplay(true);
 }
 
-void MainController::selectStartAnimation(const void*)
+void MainController::selectStartAnimation()
 {
     if (isAnimating)
         return;
@@ -165,7 +165,7 @@ void MainController::selectStartAnimation(const void*)
     startAnimation();
 }
 
-void MainController::selectStopAnimation(const void*)
+void MainController::selectStopAnimation()
 {
     if (!isAnimating)
         return;
@@ -176,14 +176,14 @@ void MainController::selectStopAnimation(const void*)
 void MainController::toggleAnimation()
 {
     if (isAnimating)
-        selectStopAnimation(this);
+        selectStopAnimation();
     else
-        selectStartAnimation(this);
+        selectStartAnimation();
 }
 
 // Passes from running through stopped back to running, so the old timer
 // goes and a fresh one starts; the scene's animate flag is not touched.
-void MainController::toggleWireFrame(const void*)
+void MainController::toggleWireFrame()
 {
     const bool wasAnimating = isAnimating;
     if (wasAnimating)
@@ -207,7 +207,7 @@ std::vector<std::uint32_t> MainController::fullScreenPixelFormatAttributes(std::
 // modes the view itself goes full screen and draws as ever, on the timer.
 // Elsewhere the display is captured, switched to the resolution chosen in
 // the preferences, and drawn by a context of its own in a loop here.
-void MainController::selectFullScreen(const void*)
+void MainController::selectFullScreen()
 {
     if (mOpenGLView->offersViewFullScreen())
         viewFullScreen();

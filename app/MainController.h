@@ -58,19 +58,19 @@ public:
     // The keyboard commands; see MainController.cpp.
     void keyDown(const KeyEvent& event) override;
 
-    void openPrefsWindow(const void* sender = nullptr);
-    void toggleWireFrame(const void* sender = nullptr);
+    void openPrefsWindow();
+    void toggleWireFrame();
     // Shows the scene on the whole screen until Escape or a left click, and
     // returns only then; see MainController.cpp for the two ways it does so.
-    void selectFullScreen(const void* sender = nullptr);
+    void selectFullScreen();
     // The pixel format of the display-capture context: 16-bit colour,
     // 24-bit depth, double buffered, 2 samples, on the given screens.
     static std::vector<std::uint32_t> fullScreenPixelFormatAttributes(std::uint32_t screenMask);
     // Replaces that format (a diagnostic, or a test of the failure path).
     void setFullScreenPixelFormat(std::vector<std::uint32_t> attributes) { mFullScreenAttributes = std::move(attributes); }
     void toggleAnimation();
-    void selectStartAnimation(const void* sender = nullptr);
-    void selectStopAnimation(const void* sender = nullptr);
+    void selectStartAnimation();
+    void selectStopAnimation();
 
     void startAnimation();
     void stopAnimation();

@@ -237,7 +237,7 @@ void PrefsController::selectFogColour(ColorWell* sender)
 // Keys that Defaults.plist lacks, or holds in a form that is no number (a
 // colour of fewer than four), keep their current values: resetting them to 0
 // would stop the flight or flatten the terrain for a damaged resource file.
-void PrefsController::selectDefaultSettings(const void*)
+void PrefsController::selectDefaultSettings()
 {
     const QVariantMap defaults = Defaults::dictionary().value_or(QVariantMap());
     Scene& live = scene();
@@ -329,7 +329,7 @@ void PrefsController::createResolutionMenu()
 }
 
 // The first item, or none selected, stores 0, 0 and false.
-void PrefsController::selectResolution(const void*)
+void PrefsController::selectResolution()
 {
     qint64 width = 0;
     qint64 height = 0;

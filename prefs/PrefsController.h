@@ -47,8 +47,8 @@ public:
     void selectCameraHeight(Slider* sender);
     void selectFogDensity(Slider* sender);
     void selectFogColour(ColorWell* sender);
-    void selectDefaultSettings(const void* sender = nullptr);
-    void selectResolution(const void* sender = nullptr);
+    void selectDefaultSettings();
+    void selectResolution();
 
     // The mode chosen for full screen, or nothing to keep the display's.
     std::optional<DisplayModeDictionary> displayMode() const;
