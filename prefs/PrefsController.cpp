@@ -1,7 +1,6 @@
 #include "prefs/PrefsController.h"
 
 #include "platform/system/Defaults.h"
-#include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
@@ -9,32 +8,13 @@
 #include "view/FerlowOpenGLView.h"
 
 #include <QVariantList>
-#include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QString kFullScreenWidth = QStringLiteral("FullScreenWidth");
-const QString kFullScreenHeight = QStringLiteral("FullScreenHeight");
-const QString kFullScreenStretched = QStringLiteral("FullScreenStretched");
-const QString kStringTable = QStringLiteral("Custom");
-const QString kDontChangeKey = QStringLiteral("DontChange");
-const QString kNotEnabledKey = QStringLiteral(
-    "Not enabled because this setting is not used by computers running Mac OS X Leopard or later.");
-
 SettingsStore& store()
 {
     return SettingsStore::standardUserDefaults();
-}
-
-int modeValue(const DisplayModeDictionary& mode, const char* key)
-{
-    return mode.value(QString::fromLatin1(key)).toInt();
-}
-
-bool isStretched(const DisplayModeDictionary& mode)
-{
-    return (mode.value(QStringLiteral("IOFlags")).toLongLong() & PrefsController::kStretchedFlag) != 0;
 }
 
 // A value of Defaults.plist as a number, if it is a usable one.
@@ -65,7 +45,7 @@ void PrefsController::setOutlets(const PreferencesPanel& panel, FerlowOpenGLView
     mFogDensitySlider = panel.fogDensitySlider;
     mFogDensityTextField = panel.fogDensityTextField;
     mFogColourButton = panel.fogColourButton;
-    mResolutionPopUpButton = panel.resolutionPopUpButton;
+    mResolutionMenu.setPopUpButton(panel.resolutionPopUpButton);
     mFerlowOpenGLView = ferlowOpenGLView;
 }
 
@@ -107,9 +87,7 @@ void PrefsController::awakeFromNib()
     const std::array<float, 4> colour = Scene::fogColourFromSetting(store().objectForKey(SettingsKey::kFogColour));
     mFogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
 
-    const DisplayServices& services = DisplayServices::shared();
-    mOriginalDisplayMode = services.displayCurrentMode(services.mainDisplayID());
-    createResolutionMenu();
+    mResolutionMenu.createResolutionMenu();
 }
 
 // The keys' path: text field, Scene, slider, store; no redraw.
@@ -267,87 +245,12 @@ void PrefsController::selectDefaultSettings()
     awakeFromNib();
 }
 
-int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void*)
-{
-    const std::int32_t areaA = modeValue(a, "Width") * modeValue(a, "Height");
-    const std::int32_t areaB = modeValue(b, "Width") * modeValue(b, "Height");
-    if (areaA != areaB)
-        return areaA - areaB;
-    const int depthA = modeValue(a, "BitsPerPixel");
-    const int depthB = modeValue(b, "BitsPerPixel");
-    if (depthA != depthB)
-        return depthA - depthB;
-    const bool stretchedA = isStretched(a);
-    const bool stretchedB = isStretched(b);
-    if (stretchedA == stretchedB)
-        return 0;
-    return stretchedA ? -1 : 1;
-}
-
-void PrefsController::createResolutionMenu()
-{
-    const qint64 storedWidth = store().integerForKey(kFullScreenWidth);
-    const qint64 storedHeight = store().integerForKey(kFullScreenHeight);
-    const bool storedStretched = store().boolForKey(kFullScreenStretched);
-
-    const DisplayServices& services = DisplayServices::shared();
-    const std::vector<DisplayModeDictionary> available = services.displayAvailableModes(services.mainDisplayID());
-    if (mDisplayModes)
-        mDisplayModes->clear();
-    else
-        mDisplayModes.emplace();
-
-    const int depth = mOriginalDisplayMode ? modeValue(*mOriginalDisplayMode, "BitsPerPixel") : 0;
-    std::copy_if(available.begin(), available.end(), std::back_inserter(*mDisplayModes),
-                 [depth](const DisplayModeDictionary& mode) { return modeValue(mode, "BitsPerPixel") == depth; });
-    // Stable, so that modes alike in all three keys keep the platform's order.
-    std::stable_sort(mDisplayModes->begin(), mDisplayModes->end(),
-                     [](const auto& a, const auto& b) { return compareDisplayModes(a, b, nullptr) < 0; });
-
-    const ResourceBundle& bundle = ResourceBundle::mainBundle();
-    mResolutionPopUpButton->removeAllItems();
-    mResolutionPopUpButton->addItemWithTitle(bundle.localizedStringForKey(kDontChangeKey, QString(), kStringTable));
-    mResolutionPopUpButton->addSeparatorItem();
-    mResolutionPopUpButton->selectItemAtIndex(0);
-
-    for (std::size_t i = 0; i < mDisplayModes->size(); ++i) {
-        const DisplayModeDictionary& mode = (*mDisplayModes)[i];
-        const int w = modeValue(mode, "Width");
-        const int h = modeValue(mode, "Height");
-        const bool stretched = isStretched(mode);
-        mResolutionPopUpButton->addItemWithTitle(
-            QString::asprintf(stretched ? "%d x %d (Stretched)" : "%d x %d", w, h));
-        if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
-            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
-    }
-
-    // Full screen uses the chosen mode only where the display can switch.
-    if (!services.canSwitchModes()) {
-        mResolutionPopUpButton->setEnabled(false);
-        mResolutionPopUpButton->setToolTip(bundle.localizedStringForKey(kNotEnabledKey, QString(), kStringTable));
-    }
-}
-
-// The first item, or none selected, stores 0, 0 and false.
 void PrefsController::selectResolution()
 {
-    qint64 width = 0;
-    qint64 height = 0;
-    bool stretched = false;
-    if (const auto mode = displayMode()) {
-        width = modeValue(*mode, "Width");
-        height = modeValue(*mode, "Height");
-        stretched = isStretched(*mode);
-    }
-    store().setInteger(width, kFullScreenWidth);
-    store().setInteger(height, kFullScreenHeight);
-    store().setBool(stretched, kFullScreenStretched);
+    mResolutionMenu.selectResolution();
 }
 
 std::optional<DisplayModeDictionary> PrefsController::displayMode() const
 {
-    const int k = mResolutionPopUpButton->indexOfSelectedItem();
-    if (k < 2 || !mDisplayModes || std::size_t(k - 2) >= mDisplayModes->size())
-        return std::nullopt;
-    return (*mDisplayModes)[std::size_t(k - 2)];
+    return mResolutionMenu.displayMode();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/display/DisplayServices.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Controls.h"
+#include "prefs/ResolutionMenu.h"
 
 #include <QString>
 #include <optional>
-#include <vector>
 
 class FerlowOpenGLView;
 class PreferencesPanel;
@@ -21,19 +20,15 @@ class Scene;
 //   "GridSize"                                           integer, as stored
 //   "FogDensity"  float in hundredths; the Scene holds it times 0.01
 //   "FogColour"   four numbers, red, green, blue, alpha
-//   "FullScreenWidth", "FullScreenHeight" (integers), "FullScreenStretched"
-//                 (bool): the full-screen display mode; 0, 0, false keep
-//                 the display's mode.
+//   "FullScreenWidth", "FullScreenHeight", "FullScreenStretched": the
+//                 full-screen display mode, kept by the ResolutionMenu.
 class PrefsController : public InterfaceObject {
 public:
-    static constexpr std::int64_t kStretchedFlag = 0x800;
-
     // Outlets: the panel's controls and the main view, connected once when
     // the interface is loaded.
     void setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView);
 
     void awakeFromNib() override;
-    void createResolutionMenu();
 
     // From the keyboard commands: text field, Scene, slider, store; no redraw.
     void setAnimationSpeed(float speed);
@@ -78,12 +73,6 @@ private:
     Slider* mFogDensitySlider = nullptr;
     TextField* mFogDensityTextField = nullptr;
     ColorWell* mFogColourButton = nullptr;
-    PopUpButton* mResolutionPopUpButton = nullptr;
     FerlowOpenGLView* mFerlowOpenGLView = nullptr;
-    std::optional<std::vector<DisplayModeDictionary>> mDisplayModes;
-    std::optional<DisplayModeDictionary> mOriginalDisplayMode;
+    ResolutionMenu mResolutionMenu;
 };
-
-// Orders display modes by area, then depth, stretched modes first among
-// equals: negative, zero or positive like a comparison function.
-int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void* context);

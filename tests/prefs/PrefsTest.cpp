@@ -7,6 +7,7 @@
 #include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
+#include "prefs/ResolutionMenu.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
@@ -366,12 +367,12 @@ TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 
 TEST(CompareDisplayModes, OrdersByAreaDepthThenStretched)
 {
-    EXPECT_LT(compareDisplayModes(displayMode(640, 480, 32), displayMode(800, 600, 32), nullptr), 0);
-    EXPECT_GT(compareDisplayModes(displayMode(800, 600, 16), displayMode(800, 600, 8), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32, true), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32), nullptr), -1);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32), displayMode(800, 600, 32, true), nullptr), 1);
-    EXPECT_EQ(compareDisplayModes(displayMode(1280, 1024, 32), displayMode(1024, 1280, 32), nullptr), 0);
+    EXPECT_LT(compareDisplayModes(displayMode(640, 480, 32), displayMode(800, 600, 32)), 0);
+    EXPECT_GT(compareDisplayModes(displayMode(800, 600, 16), displayMode(800, 600, 8)), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32, true)), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32)), -1);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32), displayMode(800, 600, 32, true)), 1);
+    EXPECT_EQ(compareDisplayModes(displayMode(1280, 1024, 32), displayMode(1024, 1280, 32)), 0);
 }
 
 } // namespace
