@@ -11,6 +11,7 @@
 #include "platform/toolkit/Timer.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
+#include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <iterator>
 
 MainController::MainController() = default;
 
@@ -37,60 +39,59 @@ void MainController::openPrefsWindow()
     mPreferencesWindow->makeKeyAndOrderFront();
 }
 
+// A keyboard command: an action that runs whether the flight runs or
+// stands, or else a step of a setting while the animation is on, which goes
+// through the preferences controller so that the panel, the scene and the
+// store stay equal; while it is off, the arrows step the camera instead and
+// the letters do nothing.
+struct MainController::KeyCommand {
+    // A letter in lower case stands for both cases.
+    char16_t key;
+    void (MainController::*action)() = nullptr;
+    SceneSettingId setting{};
+    void (PrefsController::*setValue)(float) = nullptr;
+    bool up = false;
+    bool stepsCamera = false;
+};
+
 // One command per character, the first UTF-16 unit of the key's characters
-// with no modifier but Shift; letters act alike in either case. Settings go
-// through the preferences controller, so the panel, the scene and the store
-// stay equal. Keys not listed do nothing, silently.
+// with no modifier but Shift. Keys not listed do nothing, silently.
 void MainController::keyDown(const KeyEvent& event)
 {
+    static constexpr KeyCommand kCommands[] = {
+        {.key = FunctionKey::Escape, .action = &MainController::endFullScreenLoop},
+        {.key = u' ', .action = &MainController::toggleAnimation},
+        {.key = u'w', .action = &MainController::toggleWireFrame},
+        {.key = u's', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
+        {.key = u'x', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
+        {.key = u'a', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
+        {.key = u'z', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
+        {.key = FunctionKey::UpArrow,
+         .setting = SceneSettingId::Speed,
+         .setValue = &PrefsController::setAnimationSpeed,
+         .up = true,
+         .stepsCamera = true},
+        {.key = FunctionKey::DownArrow,
+         .setting = SceneSettingId::Speed,
+         .setValue = &PrefsController::setAnimationSpeed,
+         .stepsCamera = true},
+    };
     if (event.charactersIgnoringModifiers.empty())
         return;
-    Scene& scene = *mOpenGLView->getScene();
-    switch (event.charactersIgnoringModifiers.front()) {
-    case FunctionKey::Escape:
-        stayInFullScreenMode = false;
-        break;
-    case u' ':
-        toggleAnimation();
-        break;
-    case u'w':
-    case u'W':
-        toggleWireFrame();
-        break;
-    case u's':
-    case u'S':
-        if (isAnimating)
-            mPrefsController->setLookAhead(scene.getLookAhead() + kLookAheadUp);
-        break;
-    case u'x':
-    case u'X':
-        if (isAnimating)
-            mPrefsController->setLookAhead(scene.getLookAhead() - kLookAheadDown);
-        break;
-    case u'a':
-    case u'A':
-        if (isAnimating)
-            mPrefsController->setCameraHeight(scene.getCameraHeight() + kCameraHeightUp);
-        break;
-    case u'z':
-    case u'Z':
-        if (isAnimating)
-            mPrefsController->setCameraHeight(scene.getCameraHeight() - kCameraHeightDown);
-        break;
-    case FunctionKey::UpArrow:
-        if (isAnimating)
-            mPrefsController->setAnimationSpeed(std::min(scene.getAnimationSpeed() + kSpeedStep, kMaxSpeed));
-        else
-            stepCamera(true);
-        break;
-    case FunctionKey::DownArrow:
-        if (isAnimating)
-            mPrefsController->setAnimationSpeed(std::max(scene.getAnimationSpeed() - kSpeedStep, kMinSpeed));
-        else
-            stepCamera(false);
-        break;
-    default:
-        break;
+    char16_t key = event.charactersIgnoringModifiers.front();
+    if (key >= u'A' && key <= u'Z')
+        key += u'a' - u'A';
+    const auto command = std::ranges::find(kCommands, key, &KeyCommand::key);
+    if (command == std::end(kCommands))
+        return;
+    if (command->action) {
+        (this->*command->action)();
+    } else if (isAnimating) {
+        const SceneSetting& setting = sceneSetting(command->setting);
+        const float value = (mOpenGLView->getScene()->*setting.getFloat)();
+        (mPrefsController->*command->setValue)(command->up ? setting.raised(value) : setting.lowered(value));
+    } else if (command->stepsCamera) {
+        stepCamera(command->up);
     }
 }
 

@@ -36,16 +36,8 @@ public:
     MainController();
     ~MainController() override;
 
-    // Rate changes of the arrow keys, and their bounds.
-    static constexpr float kSpeedStep = 2.0f;
-    static constexpr float kMaxSpeed = 50.0f;
-    static constexpr float kMinSpeed = -5.0f;
-    // Look-ahead and camera height rise and fall by uneven steps.
-    static constexpr float kLookAheadUp = 0.06f;
-    static constexpr float kLookAheadDown = 0.03f;
-    static constexpr float kCameraHeightUp = 0.03f;
-    static constexpr float kCameraHeightDown = 0.06f;
-    // The arrow keys' step of a standing camera.
+    // The arrow keys' step of a standing camera; the steps of the settings
+    // are in the table of scene settings.
     static constexpr float kCameraStep = 0.1f;
 
     // Outlets, connected once when the interface is loaded.
@@ -104,6 +96,8 @@ private:
 
     std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
 
+    struct KeyCommand;
+    void endFullScreenLoop() { stayInFullScreenMode = false; }
     void stepCamera(bool forwards);
     void viewFullScreen();
     void displayCaptureFullScreen();
