@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <utility>
 
 namespace {
 
@@ -72,14 +73,18 @@ void FerlowInterface::buildPreferences()
     PreferencesPanel& p = *mPanel;
     mPrefsController->setOutlets(p, mView);
     PrefsController* prefs = mPrefsController.get();
-    p.gridSizeSlider->setAction([prefs](Slider* s) { prefs->selectGridSize(s); });
-    p.ferlowHeightSlider->setAction([prefs](Slider* s) { prefs->selectFerlowHeight(s); });
-    p.speedSlider->setAction([prefs](Slider* s) { prefs->selectSpeed(s); });
-    p.lookAheadSlider->setAction([prefs](Slider* s) { prefs->selectLookAhead(s); });
-    p.cameraHeightSlider->setAction([prefs](Slider* s) { prefs->selectCameraHeight(s); });
-    p.fogDensitySlider->setAction([prefs](Slider* s) { prefs->selectFogDensity(s); });
+    const std::pair<SceneSettingId, void (PrefsController::*)(Slider*)> sliderActions[] = {
+        {SceneSettingId::GridSize, &PrefsController::selectGridSize},
+        {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
+        {SceneSettingId::Speed, &PrefsController::selectSpeed},
+        {SceneSettingId::LookAhead, &PrefsController::selectLookAhead},
+        {SceneSettingId::CameraHeight, &PrefsController::selectCameraHeight},
+        {SceneSettingId::FogDensity, &PrefsController::selectFogDensity},
+    };
+    for (const auto& [id, action] : sliderActions)
+        p.row(id).slider->setAction([prefs, action](Slider* s) { (prefs->*action)(s); });
     p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
-    p.resolutionPopUpButton->setAction([prefs](PopUpButton* b) { prefs->selectResolution(b); });
+    p.resolutionPopUpButton->setAction([prefs](PopUpButton*) { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });
     // Keys work again without a click once the panel is gone.

@@ -12,6 +12,7 @@
 #include "platform/toolkit/Timer.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
+#include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <iterator>
 
 MainController::MainController() = default;
 
@@ -34,65 +36,64 @@ void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWind
     mFullScreenAttributes = fullScreenPixelFormatAttributes(1, openGLView->fullSceneAntialiasing());
 }
 
-void MainController::openPrefsWindow(const void*)
+void MainController::openPrefsWindow()
 {
     mPreferencesWindow->makeKeyAndOrderFront();
 }
 
+// A keyboard command: an action that runs whether the flight runs or
+// stands, or else a step of a setting while the animation is on, which goes
+// through the preferences controller so that the panel, the scene and the
+// store stay equal; while it is off, the arrows step the camera instead and
+// the letters do nothing.
+struct MainController::KeyCommand {
+    // A letter in lower case stands for both cases.
+    char16_t key;
+    void (MainController::*action)() = nullptr;
+    SceneSettingId setting{};
+    void (PrefsController::*setValue)(float) = nullptr;
+    bool up = false;
+    bool stepsCamera = false;
+};
+
 // One command per character, the first UTF-16 unit of the key's characters
-// with no modifier but Shift; letters act alike in either case. Settings go
-// through the preferences controller, so the panel, the scene and the store
-// stay equal. Keys not listed do nothing, silently.
+// with no modifier but Shift. Keys not listed do nothing, silently.
 void MainController::keyDown(const KeyEvent& event)
 {
+    static constexpr KeyCommand kCommands[] = {
+        {.key = FunctionKey::Escape, .action = &MainController::endFullScreenLoop},
+        {.key = u' ', .action = &MainController::toggleAnimation},
+        {.key = u'w', .action = &MainController::toggleWireFrame},
+        {.key = u's', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
+        {.key = u'x', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
+        {.key = u'a', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
+        {.key = u'z', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
+        {.key = FunctionKey::UpArrow,
+         .setting = SceneSettingId::Speed,
+         .setValue = &PrefsController::setAnimationSpeed,
+         .up = true,
+         .stepsCamera = true},
+        {.key = FunctionKey::DownArrow,
+         .setting = SceneSettingId::Speed,
+         .setValue = &PrefsController::setAnimationSpeed,
+         .stepsCamera = true},
+    };
     if (event.charactersIgnoringModifiers.empty())
         return;
-    Scene& scene = *mOpenGLView->getScene();
-    switch (event.charactersIgnoringModifiers.front()) {
-    case FunctionKey::Escape:
-        stayInFullScreenMode = false;
-        break;
-    case u' ':
-        toggleAnimation();
-        break;
-    case u'w':
-    case u'W':
-        toggleWireFrame(this);
-        break;
-    case u's':
-    case u'S':
-        if (isAnimating)
-            mPrefsController->setLookAhead(scene.getLookAhead() + kLookAheadUp);
-        break;
-    case u'x':
-    case u'X':
-        if (isAnimating)
-            mPrefsController->setLookAhead(scene.getLookAhead() - kLookAheadDown);
-        break;
-    case u'a':
-    case u'A':
-        if (isAnimating)
-            mPrefsController->setCameraHeight(scene.getCameraHeight() + kCameraHeightUp);
-        break;
-    case u'z':
-    case u'Z':
-        if (isAnimating)
-            mPrefsController->setCameraHeight(scene.getCameraHeight() - kCameraHeightDown);
-        break;
-    case FunctionKey::UpArrow:
-        if (isAnimating)
-            mPrefsController->setAnimationSpeed(std::min(scene.getAnimationSpeed() + kSpeedStep, kMaxSpeed));
-        else
-            stepCamera(true);
-        break;
-    case FunctionKey::DownArrow:
-        if (isAnimating)
-            mPrefsController->setAnimationSpeed(std::max(scene.getAnimationSpeed() - kSpeedStep, kMinSpeed));
-        else
-            stepCamera(false);
-        break;
-    default:
-        break;
+    char16_t key = event.charactersIgnoringModifiers.front();
+    if (key >= u'A' && key <= u'Z')
+        key += u'a' - u'A';
+    const auto command = std::ranges::find(kCommands, key, &KeyCommand::key);
+    if (command == std::end(kCommands))
+        return;
+    if (command->action) {
+        (this->*command->action)();
+    } else if (isAnimating) {
+        const SceneSetting& setting = sceneSetting(command->setting);
+        const float value = (mOpenGLView->getScene()->*setting.getFloat)();
+        (mPrefsController->*command->setValue)(command->up ? setting.raised(value) : setting.lowered(value));
+    } else if (command->stepsCamera) {
+        stepCamera(command->up);
     }
 }
 
@@ -159,7 +160,7 @@ void MainController::animationTimerFired(Timer&)
     mOpenGLView->setNeedsDisplay(true);
 }
 
-void MainController::selectStartAnimation(const void*)
+void MainController::selectStartAnimation()
 {
     if (isAnimating)
         return;
@@ -167,7 +168,7 @@ void MainController::selectStartAnimation(const void*)
     startAnimation();
 }
 
-void MainController::selectStopAnimation(const void*)
+void MainController::selectStopAnimation()
 {
     if (!isAnimating)
         return;
@@ -178,14 +179,14 @@ void MainController::selectStopAnimation(const void*)
 void MainController::toggleAnimation()
 {
     if (isAnimating)
-        selectStopAnimation(this);
+        selectStopAnimation();
     else
-        selectStartAnimation(this);
+        selectStartAnimation();
 }
 
 // Passes from running through stopped back to running, so the old timer
 // goes and a fresh one starts; the scene's animate flag is not touched.
-void MainController::toggleWireFrame(const void*)
+void MainController::toggleWireFrame()
 {
     const bool wasAnimating = isAnimating;
     if (wasAnimating)
@@ -219,7 +220,7 @@ void MainController::toggleAntialiasing()
 // modes the view itself goes full screen and draws as ever, on the timer.
 // Elsewhere the display is captured, switched to the resolution chosen in
 // the preferences, and drawn by a context of its own in a loop here.
-void MainController::selectFullScreen(const void*)
+void MainController::selectFullScreen()
 {
     if (mOpenGLView->offersViewFullScreen())
         viewFullScreen();

@@ -36,16 +36,8 @@ public:
     MainController();
     ~MainController() override;
 
-    // Rate changes of the arrow keys, and their bounds.
-    static constexpr float kSpeedStep = 2.0f;
-    static constexpr float kMaxSpeed = 50.0f;
-    static constexpr float kMinSpeed = -5.0f;
-    // Look-ahead and camera height rise and fall by uneven steps.
-    static constexpr float kLookAheadUp = 0.06f;
-    static constexpr float kLookAheadDown = 0.03f;
-    static constexpr float kCameraHeightUp = 0.03f;
-    static constexpr float kCameraHeightDown = 0.06f;
-    // The arrow keys' step of a standing camera.
+    // The arrow keys' step of a standing camera; the steps of the settings
+    // are in the table of scene settings.
     static constexpr float kCameraStep = 0.1f;
 
     // Outlets, connected once when the interface is loaded.
@@ -58,11 +50,11 @@ public:
     // The keyboard commands; see MainController.cpp.
     void keyDown(const KeyEvent& event) override;
 
-    void openPrefsWindow(const void* sender = nullptr);
-    void toggleWireFrame(const void* sender = nullptr);
+    void openPrefsWindow();
+    void toggleWireFrame();
     // Shows the scene on the whole screen until Escape or a left click, and
     // returns only then; see MainController.cpp for the two ways it does so.
-    void selectFullScreen(const void* sender = nullptr);
+    void selectFullScreen();
     // Turns the view's antialiasing over, at once, for full screen too, and
     // stores the choice.
     void toggleAntialiasing();
@@ -74,8 +66,8 @@ public:
     // Replaces that format (a diagnostic, or a test of the failure path).
     void setFullScreenPixelFormat(std::vector<std::uint32_t> attributes) { mFullScreenAttributes = std::move(attributes); }
     void toggleAnimation();
-    void selectStartAnimation(const void* sender = nullptr);
-    void selectStopAnimation(const void* sender = nullptr);
+    void selectStartAnimation();
+    void selectStopAnimation();
 
     void startAnimation();
     void stopAnimation();
@@ -109,6 +101,8 @@ private:
 
     std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
 
+    struct KeyCommand;
+    void endFullScreenLoop() { stayInFullScreenMode = false; }
     void stepCamera(bool forwards);
     void viewFullScreen();
     void displayCaptureFullScreen();

@@ -23,7 +23,7 @@ struct ItemDescription {
     QString label; // also the palette label
     QString toolTip;
     QString imageName;
-    void (MainController::*action)(const void* sender);
+    void (MainController::*action)();
 };
 
 // In the order a requested identifier is compared with them.
@@ -66,7 +66,7 @@ std::unique_ptr<ToolbarItem> MainController::toolbar(Toolbar&, const QString& it
     item->setPaletteLabel(found->label);
     item->setToolTip(found->toolTip);
     item->setImage(ToolbarImage::imageNamed(found->imageName));
-    item->setAction([this, action = found->action] { (this->*action)(this); });
+    item->setAction([this, action = found->action] { (this->*action)(); });
     return item;
 }
 

@@ -25,7 +25,7 @@ void gridSizeChange(benchmark::State& state)
     interface.showMainWindow();
     if (!QTest::qWaitForWindowExposed(interface.view()))
         state.SkipWithError("the window was never shown");
-    Slider& slider = *interface.preferencesPanel()->gridSizeSlider;
+    Slider& slider = *interface.preferencesPanel()->row(SceneSettingId::GridSize).slider;
     const auto moveTo = [&slider](int size) {
         slider.setValue(size - int(slider.minValue())); // one step per grid size; the action follows
     };

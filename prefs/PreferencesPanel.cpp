@@ -7,10 +7,12 @@
 
 namespace {
 
-Slider* makeSlider(const PreferencesPanel::Range& range)
-{
-    return new Slider(range.min, range.max, range.steps);
-}
+// From the top: the flight, then the terrain, then the fog.
+constexpr SceneSettingId kRowOrder[] = {SceneSettingId::Speed,        SceneSettingId::LookAhead,
+                                        SceneSettingId::CameraHeight, SceneSettingId::FerlowHeight,
+                                        SceneSettingId::GridSize,     SceneSettingId::FogDensity,
+                                        SceneSettingId::FogColour};
+static_assert(std::size(kRowOrder) == kSceneSettings.size());
 
 TextField* makeField()
 {
@@ -23,29 +25,13 @@ TextField* makeField()
 
 } // namespace
 
-PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int maxGridSize)
+PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
     : Panel(mainWindow)
-    , gridSizeSlider(new Slider(kMinGridSize, std::max(maxGridSize, kMinGridSize + 1),
-                                std::max(maxGridSize, kMinGridSize + 1) - kMinGridSize))
-    , gridSizeTextField(makeField())
-    , ferlowHeightSlider(makeSlider(kFerlowHeightRange))
-    , ferlowHeightTextField(makeField())
-    , speedSlider(makeSlider(kSpeedRange))
-    , speedTextField(makeField())
-    , lookAheadSlider(makeSlider(kLookAheadRange))
-    , lookAheadTextField(makeField())
-    , cameraHeightSlider(makeSlider(kCameraHeightRange))
-    , cameraHeightTextField(makeField())
-    , fogDensitySlider(makeSlider(kFogDensityRange))
-    , fogDensityTextField(makeField())
     , fogColourButton(new ColorWell)
     , resolutionPopUpButton(new PopUpButton)
     , defaultSettingsButton(new QPushButton(QStringLiteral("Reset to Defaults")))
 {
     setWindowTitle(QStringLiteral("Preferences"));
-    // A new grid size rebuilds the mesh: one rebuild when the drag ends,
-    // rather than a backlog of them while it goes on.
-    gridSizeSlider->setContinuous(false);
 
     auto* layout = new QGridLayout(this);
     int row = 0;
@@ -56,13 +42,21 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int maxGridSize)
             layout->addWidget(value, row, 2);
         ++row;
     };
-    addRow(QStringLiteral("Speed"), speedSlider, speedTextField);
-    addRow(QStringLiteral("Look ahead"), lookAheadSlider, lookAheadTextField);
-    addRow(QStringLiteral("Camera height"), cameraHeightSlider, cameraHeightTextField);
-    addRow(QStringLiteral("Terrain height"), ferlowHeightSlider, ferlowHeightTextField);
-    addRow(QStringLiteral("Grid size"), gridSizeSlider, gridSizeTextField);
-    addRow(QStringLiteral("Fog density"), fogDensitySlider, fogDensityTextField);
-    addRow(QStringLiteral("Fog colour"), fogColourButton, nullptr);
+    for (const SceneSettingId id : kRowOrder) {
+        const SceneSetting& setting = sceneSetting(id);
+        const QString label = QString::fromLatin1(setting.label);
+        if (setting.type == SceneSetting::Type::Colour) {
+            addRow(label, fogColourButton, nullptr);
+            continue;
+        }
+        const SceneSetting::Range range = setting.sliderRange(heightImageWidth);
+        SettingRow& controls = mRows[static_cast<std::size_t>(id)];
+        controls = {new Slider(range.min, range.max, range.steps), makeField()};
+        // A change that rebuilds the mesh is sent once, when the drag ends,
+        // rather than as a backlog of rebuilds while it goes on.
+        controls.slider->setContinuous(!setting.rebuildsTerrain);
+        addRow(label, controls.slider, controls.textField);
+    }
     addRow(QStringLiteral("Full-screen resolution"), resolutionPopUpButton, nullptr);
     layout->addWidget(defaultSettingsButton, row, 0, 1, 3, Qt::AlignRight);
 }

@@ -1,82 +1,43 @@
 #include "prefs/PrefsController.h"
 
 #include "platform/system/Defaults.h"
-#include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
-#include "scene/SettingsKeys.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QVariantList>
-#include <algorithm>
-#include <cmath>
 
 namespace {
-
-const QString kFullScreenWidth = QStringLiteral("FullScreenWidth");
-const QString kFullScreenHeight = QStringLiteral("FullScreenHeight");
-const QString kFullScreenStretched = QStringLiteral("FullScreenStretched");
-const QString kStringTable = QStringLiteral("Custom");
-const QString kDontChangeKey = QStringLiteral("DontChange");
-const QString kNotEnabledKey = QStringLiteral(
-    "Not enabled because this setting is not used by computers running Mac OS X Leopard or later.");
 
 SettingsStore& store()
 {
     return SettingsStore::standardUserDefaults();
 }
 
-int modeValue(const DisplayModeDictionary& mode, const char* key)
+// A slider's value in the form its setting is stored in.
+QVariant sliderValue(const SceneSetting& setting, const Slider& slider)
 {
-    return mode.value(QString::fromLatin1(key)).toInt();
+    if (setting.type == SceneSetting::Type::Integer)
+        return slider.intValue();
+    return slider.floatValue();
 }
 
-bool isStretched(const DisplayModeDictionary& mode)
+void moveSliderTo(const SceneSetting& setting, Slider& slider, const QVariant& value)
 {
-    return (mode.value(QStringLiteral("IOFlags")).toLongLong() & PrefsController::kStretchedFlag) != 0;
-}
-
-// A value of Defaults.plist as a number, if it is a usable one.
-std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key)
-{
-    const QVariant value = dictionary.value(key);
-    bool ok = false;
-    const double number = value.toDouble(&ok);
-    if (!ok || !std::isfinite(number) || value.typeId() == QMetaType::QVariantList)
-        return std::nullopt;
-    return number;
+    if (setting.type == SceneSetting::Type::Integer)
+        slider.setIntValue(value.toInt());
+    else
+        slider.setFloatValue(value.toFloat());
 }
 
 } // namespace
 
 void PrefsController::setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView)
 {
-    mGridSizeSlider = panel.gridSizeSlider;
-    mGridSizeTextField = panel.gridSizeTextField;
-    mFerlowHeightSlider = panel.ferlowHeightSlider;
-    mFerlowHeightTextField = panel.ferlowHeightTextField;
-    mSpeedSlider = panel.speedSlider;
-    mSpeedTextField = panel.speedTextField;
-    mLookAheadSlider = panel.lookAheadSlider;
-    mLookAheadTextField = panel.lookAheadTextField;
-    mCameraHeightSlider = panel.cameraHeightSlider;
-    mCameraHeightTextField = panel.cameraHeightTextField;
-    mFogDensitySlider = panel.fogDensitySlider;
-    mFogDensityTextField = panel.fogDensityTextField;
-    mFogColourButton = panel.fogColourButton;
-    mResolutionPopUpButton = panel.resolutionPopUpButton;
+    mPanel = &panel;
     mFerlowOpenGLView = ferlowOpenGLView;
-}
-
-QString PrefsController::formatValue(float value)
-{
-    return QString::asprintf("%.2f ", static_cast<double>(value));
-}
-
-QString PrefsController::formatFogDensity(double value)
-{
-    return QString::asprintf("%.3f ", value);
+    mResolutionMenu.setPopUpButton(panel.resolutionPopUpButton);
 }
 
 Scene& PrefsController::scene() const
@@ -86,60 +47,113 @@ Scene& PrefsController::scene() const
 
 void PrefsController::awakeFromNib()
 {
-    const auto showFloat = [](const QString& key, TextField* field, Slider* slider) {
-        const float value = store().floatForKey(key);
-        field->setStringValue(formatValue(value));
-        slider->setFloatValue(value);
-    };
-    showFloat(SettingsKey::kSpeed, mSpeedTextField, mSpeedSlider);
-    showFloat(SettingsKey::kFerlowHeight, mFerlowHeightTextField, mFerlowHeightSlider);
-    showFloat(SettingsKey::kCameraHeight, mCameraHeightTextField, mCameraHeightSlider);
-    showFloat(SettingsKey::kLookAhead, mLookAheadTextField, mLookAheadSlider);
-
-    const std::int32_t gridSize = store().int32ForKey(SettingsKey::kGridSize);
-    mGridSizeTextField->setIntValue(gridSize);
-    mGridSizeSlider->setIntValue(gridSize);
-
-    const float fogDensity = store().floatForKey(SettingsKey::kFogDensity);
-    mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(fogDensity) * 0.01));
-    mFogDensitySlider->setFloatValue(fogDensity);
-
-    const std::array<float, 4> colour = Scene::fogColourFromSetting(store().objectForKey(SettingsKey::kFogColour));
-    mFogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
-
-    const DisplayServices& services = DisplayServices::shared();
-    mOriginalDisplayMode = services.displayCurrentMode(services.mainDisplayID());
-    createResolutionMenu();
+    for (const SceneSetting& setting : kSceneSettings) {
+        const QVariant value = setting.read(store());
+        if (setting.type == SceneSetting::Type::Colour) {
+            const std::array<float, 4> colour = Scene::fogColourFromSetting(value);
+            mPanel->fogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
+            continue;
+        }
+        const PreferencesPanel::SettingRow& row = mPanel->row(setting.id);
+        row.textField->setStringValue(setting.textAtStartUp(value));
+        moveSliderTo(setting, *row.slider, value);
+    }
+    mResolutionMenu.createResolutionMenu();
 }
 
-// The keys' path: text field, Scene, slider, store; no redraw.
-void PrefsController::takeKeyValue(float value, TextField* field, void (Scene::*setter)(float), Slider* slider,
-                                   const QString& key)
+void PrefsController::takeValue(SceneSettingId id, const QVariant& value, bool moveSlider)
 {
-    field->setStringValue(formatValue(value));
-    (scene().*setter)(value);
-    slider->setFloatValue(value);
-    store().setFloat(value, key);
+    const SceneSetting& setting = sceneSetting(id);
+    const PreferencesPanel::SettingRow& row = mPanel->row(id);
+    row.textField->setStringValue(setting.text(value));
+    setting.apply(scene(), value);
+    if (moveSlider)
+        moveSliderTo(setting, *row.slider, value);
+    setting.write(store(), value);
 }
 
 void PrefsController::setAnimationSpeed(float speed)
 {
-    takeKeyValue(speed, mSpeedTextField, &Scene::setAnimationSpeed, mSpeedSlider, SettingsKey::kSpeed);
+    takeValue(SceneSettingId::Speed, speed, true);
 }
 
 void PrefsController::setCameraHeight(float height)
 {
-    takeKeyValue(height, mCameraHeightTextField, &Scene::setCameraHeight, mCameraHeightSlider, SettingsKey::kCameraHeight);
+    takeValue(SceneSettingId::CameraHeight, height, true);
 }
 
 void PrefsController::setLookAhead(float distance)
 {
-    takeKeyValue(distance, mLookAheadTextField, &Scene::setLookAhead, mLookAheadSlider, SettingsKey::kLookAhead);
+    takeValue(SceneSettingId::LookAhead, distance, true);
 }
 
-// A frame without a step along the path; turning the animation back on
-// restarts the scene's clock, so the time a rebuild took does not move the
-// camera either.
+void PrefsController::selectValue(SceneSettingId id, Slider* sender)
+{
+    const SceneSetting& setting = sceneSetting(id);
+    takeValue(id, sliderValue(setting, *sender), false);
+    refresh(setting.refresh);
+}
+
+void PrefsController::selectSpeed(Slider* sender)
+{
+    selectValue(SceneSettingId::Speed, sender);
+}
+
+void PrefsController::selectFerlowHeight(Slider* sender)
+{
+    selectValue(SceneSettingId::FerlowHeight, sender);
+}
+
+void PrefsController::selectLookAhead(Slider* sender)
+{
+    selectValue(SceneSettingId::LookAhead, sender);
+}
+
+void PrefsController::selectCameraHeight(Slider* sender)
+{
+    selectValue(SceneSettingId::CameraHeight, sender);
+}
+
+void PrefsController::selectFogDensity(Slider* sender)
+{
+    selectValue(SceneSettingId::FogDensity, sender);
+}
+
+void PrefsController::selectGridSize(Slider* sender)
+{
+    selectValue(SceneSettingId::GridSize, sender);
+}
+
+void PrefsController::selectFogColour(ColorWell* sender)
+{
+    const SceneSetting& setting = sceneSetting(SceneSettingId::FogColour);
+    const Color colour = sender->color();
+    const QVariantList value{colour.red, colour.green, colour.blue, colour.alpha};
+    setting.write(store(), value);
+    setting.apply(scene(), value);
+    refresh(setting.refresh);
+}
+
+void PrefsController::refresh(SceneSetting::Refresh refresh)
+{
+    switch (refresh) {
+    case SceneSetting::Refresh::None:
+        break;
+    case SceneSetting::Refresh::PausedRedraw:
+        pausedRedraw();
+        break;
+    case SceneSetting::Refresh::CameraRefresh:
+        refreshCamera(true);
+        break;
+    case SceneSetting::Refresh::StillRedraw:
+        refreshCamera(false);
+        break;
+    case SceneSetting::Refresh::Redraw:
+        mFerlowOpenGLView->display();
+        break;
+    }
+}
+
 void PrefsController::pausedRedraw()
 {
     const bool animating = scene().getAnimate();
@@ -149,9 +163,9 @@ void PrefsController::pausedRedraw()
         scene().setAnimate(true);
 }
 
-// The camera placed anew, at the same point of its path, for a changed
-// look-ahead or eye height (moveCamera), or left where it is; a frame drawn
-// at speed 0 either way, then the speed restored.
+// The camera placed anew, at the same point of its path (moveCamera), or
+// left where it is; a frame drawn at speed 0 either way, then the speed
+// restored.
 void PrefsController::refreshCamera(bool moveCamera)
 {
     const float speed = scene().getAnimationSpeed();
@@ -162,192 +176,27 @@ void PrefsController::refreshCamera(bool moveCamera)
     scene().setAnimationSpeed(speed);
 }
 
-void PrefsController::cameraRefresh()
-{
-    refreshCamera(true);
-}
-
-void PrefsController::stillRedraw()
-{
-    refreshCamera(false);
-}
-
-// A slider's path: its value shown with "%.2f ", passed to the Scene and
-// stored; the slider itself is left as the user put it.
-void PrefsController::takeSliderValue(Slider* sender, TextField* field, void (Scene::*setter)(float),
-                                      const QString& key)
-{
-    const float value = sender->floatValue();
-    field->setStringValue(formatValue(value));
-    (scene().*setter)(value);
-    store().setFloat(value, key);
-}
-
-void PrefsController::selectSpeed(Slider* sender)
-{
-    takeSliderValue(sender, mSpeedTextField, &Scene::setAnimationSpeed, SettingsKey::kSpeed);
-}
-
-void PrefsController::selectFerlowHeight(Slider* sender)
-{
-    takeSliderValue(sender, mFerlowHeightTextField, &Scene::setFerlowHeight, SettingsKey::kFerlowHeight);
-    pausedRedraw();
-}
-
-void PrefsController::selectLookAhead(Slider* sender)
-{
-    takeSliderValue(sender, mLookAheadTextField, &Scene::setLookAhead, SettingsKey::kLookAhead);
-    cameraRefresh();
-}
-
-void PrefsController::selectCameraHeight(Slider* sender)
-{
-    takeSliderValue(sender, mCameraHeightTextField, &Scene::setCameraHeight, SettingsKey::kCameraHeight);
-    cameraRefresh();
-}
-
-void PrefsController::selectFogDensity(Slider* sender)
-{
-    const float value = sender->floatValue();
-    const float density = value * Scene::kFogDensityScale;
-    mFogDensityTextField->setStringValue(formatFogDensity(static_cast<double>(density)));
-    scene().setFogDensity(density);
-    store().setFloat(value, SettingsKey::kFogDensity);
-    stillRedraw();
-}
-
-void PrefsController::selectGridSize(Slider* sender)
-{
-    const int value = sender->intValue();
-    mGridSizeTextField->setIntValue(value);
-    scene().setGridSize(value);
-    store().setInteger(value, SettingsKey::kGridSize);
-    pausedRedraw();
-}
-
-void PrefsController::selectFogColour(ColorWell* sender)
-{
-    const Color colour = sender->color();
-    store().setObject(QVariantList{colour.red, colour.green, colour.blue, colour.alpha}, SettingsKey::kFogColour);
-    scene().setFogColour(static_cast<float>(colour.red), static_cast<float>(colour.green),
-                         static_cast<float>(colour.blue), static_cast<float>(colour.alpha));
-    mFerlowOpenGLView->display();
-}
-
 // Keys that Defaults.plist lacks, or holds in a form that is no number (a
 // colour of fewer than four), keep their current values: resetting them to 0
 // would stop the flight or flatten the terrain for a damaged resource file.
-void PrefsController::selectDefaultSettings(const void*)
+void PrefsController::selectDefaultSettings()
 {
     const QVariantMap defaults = Defaults::dictionary().value_or(QVariantMap());
-    Scene& live = scene();
-    const auto resetFloat = [&](const QString& key, void (Scene::*setter)(float), float scale) {
-        if (const auto number = numberIn(defaults, key)) {
-            const float value = static_cast<float>(*number);
-            store().setFloat(value, key);
-            (live.*setter)(value * scale);
+    for (const SceneSetting& setting : kSceneSettings) {
+        if (const std::optional<QVariant> value = setting.defaultValue(defaults)) {
+            setting.write(store(), *value);
+            setting.apply(scene(), *value);
         }
-    };
-    resetFloat(SettingsKey::kSpeed, &Scene::setAnimationSpeed, 1.0f);
-    resetFloat(SettingsKey::kFerlowHeight, &Scene::setFerlowHeight, 1.0f);
-    resetFloat(SettingsKey::kCameraHeight, &Scene::setCameraHeight, 1.0f);
-    resetFloat(SettingsKey::kLookAhead, &Scene::setLookAhead, 1.0f);
-    resetFloat(SettingsKey::kFogDensity, &Scene::setFogDensity, Scene::kFogDensityScale);
-    if (const auto number = numberIn(defaults, SettingsKey::kGridSize)) {
-        const auto value = static_cast<std::int32_t>(static_cast<qint64>(*number));
-        store().setInteger(value, SettingsKey::kGridSize);
-        live.setGridSize(value);
-    }
-    const QVariantList colour = defaults.value(SettingsKey::kFogColour).toList();
-    if (colour.size() >= 4) {
-        store().setObject(colour, SettingsKey::kFogColour);
-        const std::array<float, 4> c = Scene::fogColourFromSetting(colour);
-        live.setFogColour(c[0], c[1], c[2], c[3]);
     }
     awakeFromNib();
 }
 
-int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void*)
+void PrefsController::selectResolution()
 {
-    const std::int32_t areaA = modeValue(a, "Width") * modeValue(a, "Height");
-    const std::int32_t areaB = modeValue(b, "Width") * modeValue(b, "Height");
-    if (areaA != areaB)
-        return areaA - areaB;
-    const int depthA = modeValue(a, "BitsPerPixel");
-    const int depthB = modeValue(b, "BitsPerPixel");
-    if (depthA != depthB)
-        return depthA - depthB;
-    const bool stretchedA = isStretched(a);
-    const bool stretchedB = isStretched(b);
-    if (stretchedA == stretchedB)
-        return 0;
-    return stretchedA ? -1 : 1;
-}
-
-void PrefsController::createResolutionMenu()
-{
-    const qint64 storedWidth = store().integerForKey(kFullScreenWidth);
-    const qint64 storedHeight = store().integerForKey(kFullScreenHeight);
-    const bool storedStretched = store().boolForKey(kFullScreenStretched);
-
-    const DisplayServices& services = DisplayServices::shared();
-    const std::vector<DisplayModeDictionary> available = services.displayAvailableModes(services.mainDisplayID());
-    if (mDisplayModes)
-        mDisplayModes->clear();
-    else
-        mDisplayModes.emplace();
-
-    const int depth = mOriginalDisplayMode ? modeValue(*mOriginalDisplayMode, "BitsPerPixel") : 0;
-    std::copy_if(available.begin(), available.end(), std::back_inserter(*mDisplayModes),
-                 [depth](const DisplayModeDictionary& mode) { return modeValue(mode, "BitsPerPixel") == depth; });
-    // Stable, so that modes alike in all three keys keep the platform's order.
-    std::stable_sort(mDisplayModes->begin(), mDisplayModes->end(),
-                     [](const auto& a, const auto& b) { return compareDisplayModes(a, b, nullptr) < 0; });
-
-    const ResourceBundle& bundle = ResourceBundle::mainBundle();
-    mResolutionPopUpButton->removeAllItems();
-    mResolutionPopUpButton->addItemWithTitle(bundle.localizedStringForKey(kDontChangeKey, QString(), kStringTable));
-    mResolutionPopUpButton->addSeparatorItem();
-    mResolutionPopUpButton->selectItemAtIndex(0);
-
-    for (std::size_t i = 0; i < mDisplayModes->size(); ++i) {
-        const DisplayModeDictionary& mode = (*mDisplayModes)[i];
-        const int w = modeValue(mode, "Width");
-        const int h = modeValue(mode, "Height");
-        const bool stretched = isStretched(mode);
-        mResolutionPopUpButton->addItemWithTitle(
-            QString::asprintf(stretched ? "%d x %d (Stretched)" : "%d x %d", w, h));
-        if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
-            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
-    }
-
-    // Full screen uses the chosen mode only where the display can switch.
-    if (!services.canSwitchModes()) {
-        mResolutionPopUpButton->setEnabled(false);
-        mResolutionPopUpButton->setToolTip(bundle.localizedStringForKey(kNotEnabledKey, QString(), kStringTable));
-    }
-}
-
-// The first item, or none selected, stores 0, 0 and false.
-void PrefsController::selectResolution(const void*)
-{
-    qint64 width = 0;
-    qint64 height = 0;
-    bool stretched = false;
-    if (const auto mode = displayMode()) {
-        width = modeValue(*mode, "Width");
-        height = modeValue(*mode, "Height");
-        stretched = isStretched(*mode);
-    }
-    store().setInteger(width, kFullScreenWidth);
-    store().setInteger(height, kFullScreenHeight);
-    store().setBool(stretched, kFullScreenStretched);
+    mResolutionMenu.selectResolution();
 }
 
 std::optional<DisplayModeDictionary> PrefsController::displayMode() const
 {
-    const int k = mResolutionPopUpButton->indexOfSelectedItem();
-    if (k < 2 || !mDisplayModes || std::size_t(k - 2) >= mDisplayModes->size())
-        return std::nullopt;
-    return (*mDisplayModes)[std::size_t(k - 2)];
+    return mResolutionMenu.displayMode();
 }

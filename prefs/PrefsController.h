@@ -1,45 +1,36 @@
 #pragma once
 
-#include "platform/display/DisplayServices.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Controls.h"
+#include "prefs/ResolutionMenu.h"
+#include "scene/SceneSettings.h"
 
-#include <QString>
+#include <QVariant>
 #include <optional>
-#include <vector>
 
 class FerlowOpenGLView;
 class PreferencesPanel;
 class Scene;
 
 // Keeps each scene setting equal in three places: the settings store, the
-// live Scene and the preferences panel's controls. Also offers the display
-// modes for full screen and stores the choice.
-//
-// The store keys, their forms and what the Scene holds:
-//   "Speed", "LookAhead", "CameraHeight", "FerlowHeight"  float, as stored
-//   "GridSize"                                           integer, as stored
-//   "FogDensity"  float in hundredths; the Scene holds it times 0.01
-//   "FogColour"   four numbers, red, green, blue, alpha
-//   "FullScreenWidth", "FullScreenHeight" (integers), "FullScreenStretched"
-//                 (bool): the full-screen display mode; 0, 0, false keep
-//                 the display's mode.
+// live Scene and the preferences panel's controls, each as the table of
+// scene settings says. Also offers the display modes for full screen and
+// stores the choice (ResolutionMenu).
 class PrefsController : public InterfaceObject {
 public:
-    static constexpr std::int64_t kStretchedFlag = 0x800;
-
-    // Outlets: the panel's controls and the main view, connected once when
-    // the interface is loaded.
+    // Outlets: the panel with its controls and the main view, connected once
+    // when the interface is loaded.
     void setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView);
 
     void awakeFromNib() override;
-    void createResolutionMenu();
 
     // From the keyboard commands: text field, Scene, slider, store; no redraw.
     void setAnimationSpeed(float speed);
     void setCameraHeight(float height);
     void setLookAhead(float distance);
 
+    // From the sliders: text field, Scene, store, then the setting's refresh;
+    // the slider is left as the user put it.
     void selectGridSize(Slider* sender);
     void selectFerlowHeight(Slider* sender);
     void selectSpeed(Slider* sender);
@@ -47,43 +38,23 @@ public:
     void selectCameraHeight(Slider* sender);
     void selectFogDensity(Slider* sender);
     void selectFogColour(ColorWell* sender);
-    void selectDefaultSettings(const void* sender = nullptr);
-    void selectResolution(const void* sender = nullptr);
+    void selectDefaultSettings();
+    void selectResolution();
 
     // The mode chosen for full screen, or nothing to keep the display's.
     std::optional<DisplayModeDictionary> displayMode() const;
 
-    static QString formatValue(float value);        // "%.2f "
-    static QString formatFogDensity(double value);  // "%.3f "
-
 private:
     Scene& scene() const;
-    void takeKeyValue(float value, TextField* field, void (Scene::*setter)(float), Slider* slider, const QString& key);
-    void takeSliderValue(Slider* sender, TextField* field, void (Scene::*setter)(float), const QString& key);
+    // A new value of a setting with a slider, from its slider or from a key;
+    // moveSlider when the slider is not where the value came from.
+    void takeValue(SceneSettingId id, const QVariant& value, bool moveSlider);
+    void selectValue(SceneSettingId id, Slider* sender);
+    void refresh(SceneSetting::Refresh refresh);
     void pausedRedraw();
-    void cameraRefresh();
-    void stillRedraw();
     void refreshCamera(bool moveCamera);
 
-    Slider* mGridSizeSlider = nullptr;
-    TextField* mGridSizeTextField = nullptr;
-    Slider* mFerlowHeightSlider = nullptr;
-    TextField* mFerlowHeightTextField = nullptr;
-    Slider* mSpeedSlider = nullptr;
-    TextField* mSpeedTextField = nullptr;
-    Slider* mLookAheadSlider = nullptr;
-    TextField* mLookAheadTextField = nullptr;
-    Slider* mCameraHeightSlider = nullptr;
-    TextField* mCameraHeightTextField = nullptr;
-    Slider* mFogDensitySlider = nullptr;
-    TextField* mFogDensityTextField = nullptr;
-    ColorWell* mFogColourButton = nullptr;
-    PopUpButton* mResolutionPopUpButton = nullptr;
+    const PreferencesPanel* mPanel = nullptr;
     FerlowOpenGLView* mFerlowOpenGLView = nullptr;
-    std::optional<std::vector<DisplayModeDictionary>> mDisplayModes;
-    std::optional<DisplayModeDictionary> mOriginalDisplayMode;
+    ResolutionMenu mResolutionMenu;
 };
-
-// Orders display modes by area, then depth, stretched modes first among
-// equals: negative, zero or positive like a comparison function.
-int compareDisplayModes(const DisplayModeDictionary& a, const DisplayModeDictionary& b, void* context);

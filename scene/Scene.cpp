@@ -1,9 +1,8 @@
 #include "scene/Scene.h"
 
 #include "platform/gl/GL.h"
-#include "platform/system/SettingsStore.h"
 #include "scene/FlightPath.h"
-#include "scene/SettingsKeys.h"
+#include "scene/SceneSettings.h"
 #include "terrain/HeightField.h"
 #include "terrain/SkyDome.h"
 
@@ -25,13 +24,8 @@ Scene::~Scene() = default;
 
 void Scene::readSettings(const SettingsStore& store)
 {
-    mSpeed = store.floatForKey(SettingsKey::kSpeed);
-    mLookAhead = store.floatForKey(SettingsKey::kLookAhead);
-    mFerlowHeight = store.floatForKey(SettingsKey::kFerlowHeight);
-    mFogDensity = store.floatForKey(SettingsKey::kFogDensity) * kFogDensityScale;
-    mCameraHeight = store.floatForKey(SettingsKey::kCameraHeight);
-    mGridSize = store.int32ForKey(SettingsKey::kGridSize);
-    mFogColour = fogColourFromSetting(store.objectForKey(SettingsKey::kFogColour));
+    for (const SceneSetting& setting : kSceneSettings)
+        setting.apply(*this, setting.read(store));
 }
 
 std::array<float, 4> Scene::fogColourFromSetting(const QVariant& setting)

@@ -40,7 +40,6 @@ public:
         double sLastPathZ = 0.0;     // eye z at the last update
     };
 
-    static constexpr float kFogDensityScale = 0.01f;
     static constexpr double kFogThreshold = 0.01;
     static constexpr double kFieldOfViewDegrees = 30.0;
     static constexpr double kNearPlane = 0.1;

@@ -51,14 +51,12 @@ void FerlowOpenGLView::setFullSceneAntialiasing(bool fullSceneAntialiasing)
 bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
 {
     mFullSceneAntialiasing = fullSceneAntialiasing;
-    mWireFrame = false;
     mRender = true;
     mFirstDraw = true;
     auto pixelFormat = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
     if (!OpenGLView::initWithFrame(frame, std::move(pixelFormat)))
         return false;
     scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock());
-    scene->setWireFrame(mWireFrame);
     setWantsBestResolutionOpenGLSurface(true);
     return true;
 }
@@ -76,12 +74,6 @@ FerlowOpenGLView::~FerlowOpenGLView()
 bool FerlowOpenGLView::offersViewFullScreen() const
 {
     return !DisplayServices::shared().canSwitchModes();
-}
-
-void FerlowOpenGLView::setWireFrame(bool wireFrame)
-{
-    mWireFrame = wireFrame;
-    scene->setWireFrame(wireFrame);
 }
 
 // Leaves the state Scene::render leaves, or after a black frame only the

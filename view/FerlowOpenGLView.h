@@ -44,7 +44,6 @@ public:
 
     Scene* getScene() const { return scene.get(); }
     void setController(Responder* responder) { controller = responder; }
-    void setWireFrame(bool wireFrame);
     void setRender(bool render) { mRender = render; }
 
     bool acceptsFirstResponder() const override { return true; }
@@ -67,7 +66,6 @@ private:
 
     std::unique_ptr<Scene> scene;
     Responder* controller = nullptr;
-    bool mWireFrame = false;
     bool mFirstDraw = true;
     bool mFullSceneAntialiasing = true;
     bool mRender = true;

@@ -57,7 +57,6 @@ class TextField : public QLabel {
 public:
     using QLabel::QLabel;
     void setStringValue(const QString& text) { setText(text); }
-    void setIntValue(int value) { setText(QString::number(value)); }
     QString stringValue() const { return text(); }
 };
 

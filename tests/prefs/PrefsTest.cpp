@@ -7,6 +7,7 @@
 #include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
+#include "prefs/ResolutionMenu.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
@@ -19,6 +20,12 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// A float as its text field shows it.
+QString twoDecimals(float value)
+{
+    return QString::asprintf("%.2f ", static_cast<double>(value));
+}
 
 // A store read afresh from the file, to see what really reached the disk.
 SettingsStore diskStore()
@@ -46,6 +53,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->view(), kWaitLimitMilliseconds));
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
+    Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
+    TextField* field(SceneSettingId id) const { return panel().row(id).textField; }
     PrefsController& prefs() const { return *interface->prefsController(); }
     MainController& controller() const { return *interface->controller(); }
     Scene& scene() const { return *interface->view()->getScene(); }
@@ -73,27 +82,27 @@ TEST_F(Prefs, ControlsStartFromTheStore)
     store.setInteger(300, QStringLiteral("GridSize"));
     store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour")); // short: the rest reads as 0
     start();
-    EXPECT_EQ(panel().speedTextField->stringValue(), QStringLiteral("12.50 "));
-    EXPECT_EQ(panel().speedSlider->floatValue(), 12.5f);
-    EXPECT_EQ(panel().fogDensityTextField->stringValue(), QStringLiteral("0.020 "));
-    EXPECT_EQ(panel().gridSizeTextField->stringValue(), QStringLiteral("300"));
-    EXPECT_EQ(panel().gridSizeSlider->intValue(), 300);
+    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("12.50 "));
+    EXPECT_EQ(slider(SceneSettingId::Speed)->floatValue(), 12.5f);
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.020 "));
+    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("300"));
+    EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 300);
     EXPECT_EQ(panel().fogColourButton->color(), (Color{0.5, 0.25, 0.0, 0.0}));
-    EXPECT_EQ(panel().lookAheadTextField->stringValue(),
-              PrefsController::formatValue(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(),
+              twoDecimals(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
 }
 
 TEST_F(Prefs, FloatSlidersShowTwoDecimalsAndStoreTheValue)
 {
     start();
-    drag(panel().speedSlider, 2.5);
-    EXPECT_EQ(panel().speedTextField->stringValue(), QStringLiteral("2.50 "));
+    drag(slider(SceneSettingId::Speed), 2.5);
+    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("2.50 "));
     EXPECT_EQ(scene().getAnimationSpeed(), 2.5f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), 2.5f);
 
     const std::uint64_t before = frames();
-    drag(panel().ferlowHeightSlider, 20.0);
-    EXPECT_EQ(panel().ferlowHeightTextField->stringValue(), QStringLiteral("20.00 "));
+    drag(slider(SceneSettingId::FerlowHeight), 20.0);
+    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->stringValue(), QStringLiteral("20.00 "));
     EXPECT_EQ(scene().getFerlowHeight(), 20.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), 20.0f);
     EXPECT_EQ(frames(), before + 1); // drawn at once
@@ -104,8 +113,8 @@ TEST_F(Prefs, FogDensityIsShownAndUsedInHundredths)
 {
     start();
     const std::uint64_t before = frames();
-    drag(panel().fogDensitySlider, 25.0);
-    EXPECT_EQ(panel().fogDensityTextField->stringValue(), QStringLiteral("0.250 "));
+    drag(slider(SceneSettingId::FogDensity), 25.0);
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.250 "));
     EXPECT_EQ(scene().getFogDensity(), 25.0f * 0.01f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FogDensity")), 25.0f);
     EXPECT_EQ(frames(), before + 1);
@@ -116,19 +125,19 @@ TEST_F(Prefs, SameGridSizeStillStoresAndRedraws)
     start();
     const int size = scene().getGridSize();
     const std::uint64_t before = frames();
-    drag(panel().gridSizeSlider, size + 2);
+    drag(slider(SceneSettingId::GridSize), size + 2);
     EXPECT_EQ(scene().getGridSize(), size + 2);
-    drag(panel().gridSizeSlider, size + 2); // no movement: nothing happens
-    panel().gridSizeSlider->setIntValue(size);
-    prefs().selectGridSize(panel().gridSizeSlider); // the same value sent again
-    prefs().selectGridSize(panel().gridSizeSlider);
+    drag(slider(SceneSettingId::GridSize), size + 2); // no movement: nothing happens
+    slider(SceneSettingId::GridSize)->setIntValue(size);
+    prefs().selectGridSize(slider(SceneSettingId::GridSize)); // the same value sent again
+    prefs().selectGridSize(slider(SceneSettingId::GridSize));
     EXPECT_EQ(scene().getGridSize(), size);
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("GridSize")), size);
     EXPECT_EQ(frames(), before + 3);
     EXPECT_TRUE(scene().getAnimate()); // a running animation goes on
 
     controller().selectStopAnimation();
-    prefs().selectGridSize(panel().gridSizeSlider);
+    prefs().selectGridSize(slider(SceneSettingId::GridSize));
     EXPECT_FALSE(scene().getAnimate()); // a stopped one stays stopped
 }
 
@@ -141,13 +150,13 @@ TEST_F(Prefs, LookAheadAndHeightWhileStoppedRedrawAtTheSamePointOfThePath)
     const float speed = scene().getAnimationSpeed();
     const std::uint64_t before = frames();
 
-    drag(panel().lookAheadSlider, 6.0);
+    drag(slider(SceneSettingId::LookAhead), 6.0);
     EXPECT_EQ(frames(), before + 1);
     EXPECT_EQ(scene().pathState().sPathParameter, t);
     const Point look = scene().camera().lookAtPoint();
     EXPECT_NEAR(std::hypot(look.x - eye.x, look.z - eye.z), 6.0f, 1e-4f);
 
-    drag(panel().cameraHeightSlider, 3.0);
+    drag(slider(SceneSettingId::CameraHeight), 3.0);
     EXPECT_EQ(frames(), before + 2);
     EXPECT_EQ(scene().camera().position().y, 3.0f);
     EXPECT_NEAR(scene().camera().position().x, eye.x, 1e-5f);
@@ -174,9 +183,9 @@ TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
 TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution)
 {
     start();
-    drag(panel().speedSlider, 40.0);
-    drag(panel().fogDensitySlider, 10.0);
-    drag(panel().gridSizeSlider, 100);
+    drag(slider(SceneSettingId::Speed), 40.0);
+    drag(slider(SceneSettingId::FogDensity), 10.0);
+    drag(slider(SceneSettingId::GridSize), 100);
     panel().fogColourButton->setColor({1, 0, 0, 1});
     prefs().selectFogColour(panel().fogColourButton);
     panel().resolutionPopUpButton->selectItemAtIndex(3);
@@ -191,8 +200,8 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     EXPECT_EQ(scene().getAnimationSpeed(), defaults.value(QStringLiteral("Speed")).toFloat());
     EXPECT_EQ(scene().getFogDensity(), defaults.value(QStringLiteral("FogDensity")).toFloat() * 0.01f);
     EXPECT_EQ(scene().getGridSize(), defaults.value(QStringLiteral("GridSize")).toInt());
-    EXPECT_EQ(panel().speedTextField->stringValue(),
-              PrefsController::formatValue(defaults.value(QStringLiteral("Speed")).toFloat()));
+    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(),
+              twoDecimals(defaults.value(QStringLiteral("Speed")).toFloat()));
     const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
     EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
     EXPECT_EQ(disk.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
@@ -208,7 +217,7 @@ TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
                "<key>FogColour</key><array><real>1</real></array></dict></plist>");
     file.close();
     start();
-    drag(panel().lookAheadSlider, 9.0);
+    drag(slider(SceneSettingId::LookAhead), 9.0);
     const std::array<float, 4> colour = scene().getFogColour();
     ResourceBundle::replaceMainBundle(bundle.path());
     prefs().selectDefaultSettings();
@@ -216,7 +225,7 @@ TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
     EXPECT_EQ(scene().getLookAhead(), 9.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("LookAhead")), 9.0f);
     EXPECT_EQ(scene().getFogColour(), colour);
-    EXPECT_EQ(panel().lookAheadTextField->stringValue(), QStringLiteral("9.00 "));
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(), QStringLiteral("9.00 "));
 }
 
 TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
@@ -234,7 +243,7 @@ TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
         press(c.key);
         EXPECT_EQ(scene().getAnimationSpeed(), c.to) << c.from;
         EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), c.to);
-        EXPECT_EQ(panel().speedTextField->stringValue(), PrefsController::formatValue(c.to));
+        EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), twoDecimals(c.to));
     }
 }
 
@@ -366,12 +375,12 @@ TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 
 TEST(CompareDisplayModes, OrdersByAreaDepthThenStretched)
 {
-    EXPECT_LT(compareDisplayModes(displayMode(640, 480, 32), displayMode(800, 600, 32), nullptr), 0);
-    EXPECT_GT(compareDisplayModes(displayMode(800, 600, 16), displayMode(800, 600, 8), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32, true), nullptr), 0);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32), nullptr), -1);
-    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32), displayMode(800, 600, 32, true), nullptr), 1);
-    EXPECT_EQ(compareDisplayModes(displayMode(1280, 1024, 32), displayMode(1024, 1280, 32), nullptr), 0);
+    EXPECT_LT(compareDisplayModes(displayMode(640, 480, 32), displayMode(800, 600, 32)), 0);
+    EXPECT_GT(compareDisplayModes(displayMode(800, 600, 16), displayMode(800, 600, 8)), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32, true)), 0);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32, true), displayMode(800, 600, 32)), -1);
+    EXPECT_EQ(compareDisplayModes(displayMode(800, 600, 32), displayMode(800, 600, 32, true)), 1);
+    EXPECT_EQ(compareDisplayModes(displayMode(1280, 1024, 32), displayMode(1024, 1280, 32)), 0);
 }
 
 } // namespace

@@ -1,0 +1,115 @@
+#include "scene/SceneSettings.h"
+
+#include "platform/system/SettingsStore.h"
+
+#include <QVariantList>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A value of a defaults dictionary as a number, if it is a usable one.
+std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key)
+{
+    const QVariant value = dictionary.value(key);
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok || !std::isfinite(number) || value.typeId() == QMetaType::QVariantList)
+        return std::nullopt;
+    return number;
+}
+
+} // namespace
+
+QVariant SceneSetting::read(const SettingsStore& store) const
+{
+    switch (type) {
+    case Type::Float:
+        return store.floatForKey(key);
+    case Type::Integer:
+        return store.int32ForKey(key);
+    case Type::Colour:
+        return store.objectForKey(key);
+    }
+    return {};
+}
+
+void SceneSetting::write(SettingsStore& store, const QVariant& value) const
+{
+    switch (type) {
+    case Type::Float:
+        store.setFloat(value.toFloat(), key);
+        break;
+    case Type::Integer:
+        store.setInteger(value.toInt(), key);
+        break;
+    case Type::Colour:
+        store.setObject(value, key);
+        break;
+    }
+}
+
+void SceneSetting::apply(Scene& scene, const QVariant& value) const
+{
+    switch (type) {
+    case Type::Float:
+        (scene.*setFloat)(value.toFloat() * static_cast<float>(scale));
+        break;
+    case Type::Integer:
+        (scene.*setInteger)(value.toInt());
+        break;
+    case Type::Colour: {
+        const std::array<float, 4> colour = Scene::fogColourFromSetting(value);
+        (scene.*setColour)(colour[0], colour[1], colour[2], colour[3]);
+        break;
+    }
+    }
+}
+
+std::optional<QVariant> SceneSetting::defaultValue(const QVariantMap& defaults) const
+{
+    if (type == Type::Colour) {
+        const QVariantList colour = defaults.value(key).toList();
+        return colour.size() >= 4 ? std::optional<QVariant>(colour) : std::nullopt;
+    }
+    const std::optional<double> number = numberIn(defaults, key);
+    if (!number)
+        return std::nullopt;
+    if (type == Type::Integer)
+        return QVariant(static_cast<std::int32_t>(static_cast<qint64>(*number)));
+    return QVariant(static_cast<float>(*number));
+}
+
+QString SceneSetting::text(const QVariant& value) const
+{
+    if (type == Type::Integer)
+        return QString::number(value.toInt());
+    return QString::asprintf(format, static_cast<double>(value.toFloat() * static_cast<float>(scale)));
+}
+
+QString SceneSetting::textAtStartUp(const QVariant& value) const
+{
+    if (type == Type::Integer)
+        return QString::number(value.toInt());
+    return QString::asprintf(format, static_cast<double>(value.toFloat()) * scale);
+}
+
+SceneSetting::Range SceneSetting::sliderRange(int heightImageWidth) const
+{
+    if (!rangeEndsAtImageWidth)
+        return range;
+    const double max = std::max(static_cast<double>(heightImageWidth), range.max);
+    return {range.min, max, static_cast<int>(max - range.min)};
+}
+
+float SceneSetting::raised(float value) const
+{
+    const float next = value + keySteps->up;
+    return keySteps->bounded ? std::min(next, static_cast<float>(range.max)) : next;
+}
+
+float SceneSetting::lowered(float value) const
+{
+    const float next = value - keySteps->down;
+    return keySteps->bounded ? std::max(next, static_cast<float>(range.min)) : next;
+}
