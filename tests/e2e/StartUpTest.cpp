@@ -219,8 +219,10 @@ TEST(StartUp, DriverWithoutMultisamplingStillShowsTheFlight)
 {
     QProcessEnvironment softpipe;
     softpipe.insert(QStringLiteral("GALLIUM_DRIVER"), QStringLiteral("softpipe"));
+    // Antialiasing asked for: a software renderer goes without by default.
     FerlowRun ferlow(
-        desktop(), [](const QString& path) { writeBytes(path, "[General]\nGridSize=16\n"); }, softpipe);
+        desktop(), [](const QString& path) { writeBytes(path, "[General]\nGridSize=16\nAntialiasing=true\n"); },
+        softpipe);
     ferlow.waitUntilFlying();
     ferlow.terminate();
     EXPECT_TRUE(ferlow.exitsWithin(kQuitMilliseconds));
