@@ -8,6 +8,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_app
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
+#include "platform/gl/GL.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/Renderer.h"
 #include "platform/system/Clock.h"
@@ -90,8 +91,10 @@ void bareRender(benchmark::State& state)
     OffscreenGL gl(width, height, std::max(samples, 0));
     const std::unique_ptr<Scene> scene = steadyScene();
     scene->setViewportRect({0, 0, double(width), double(height)});
-    for (auto _ : state)
+    for (auto _ : state) {
         scene->render();
+        glFinish(); // as the window's swap waits for the frame
+    }
 }
 
 // The flight as a user sees it: on the timer, at the default antialiasing.
@@ -167,10 +170,11 @@ void frameSizes(benchmark::internal::Benchmark* benchmark)
     benchmark->ArgNames({"w", "h", "aa"});
 }
 
-BENCHMARK(bareRender)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(windowFrame)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(widgetFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(wireFrameToggleFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+// The driver's threads do the drawing: the wall clock is what counts.
+BENCHMARK(bareRender)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(windowFrame)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(widgetFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(wireFrameToggleFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(flightFramesPerSecond)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
