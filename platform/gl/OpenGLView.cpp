@@ -81,7 +81,11 @@ void OpenGLView::setNeedsDisplay(bool needsDisplay)
 void OpenGLView::display()
 {
     mDisplayPending = false;
-    if (!mContext || !canBeSeen() || !mContext->makeCurrentContext())
+    if (mContext && !canBeSeen()) {
+        ++mFramesUnseen;
+        return;
+    }
+    if (!mContext || !mContext->makeCurrentContext())
         return;
     drawRect(bounds());
     if (mFramesDrawn++ == 0 && mContainer)

@@ -53,8 +53,10 @@ public:
     void setNeedsDisplay(bool needsDisplay);
     bool needsDisplay() const { return mDisplayPending; }
     void display();
-    // Frames drawn so far, for diagnostics and measurements.
+    // Frames drawn so far, and frames asked for but not drawn because no
+    // one could see them, for diagnostics and measurements.
     std::uint64_t framesDrawn() const { return mFramesDrawn; }
+    std::uint64_t framesUnseen() const { return mFramesUnseen; }
 
     // The view's rectangle in its own coordinates, in points.
     Rect bounds() const;
@@ -106,5 +108,6 @@ private:
     std::vector<QWidget*> mHiddenChrome;
     Qt::WindowStates mWindowStateBeforeFullScreen;
     std::uint64_t mFramesDrawn = 0;
+    std::uint64_t mFramesUnseen = 0;
     bool mFullyObscured = false;
 };

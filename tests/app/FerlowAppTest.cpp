@@ -301,26 +301,32 @@ TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
 TEST_F(FerlowApp, NothingIsDrawnUnseenAndDrawingResumesWhenSeen)
 {
     ASSERT_TRUE(controller().animating());
-    const auto framesOver = [&](int milliseconds) {
-        const std::uint64_t before = view()->framesDrawn();
-        QTest::qWait(milliseconds);
-        return view()->framesDrawn() - before;
+    // About a second of the timer's ticks, each asking for a frame.
+    constexpr std::uint64_t kTicks = 60;
+    // Frames drawn while the timer asks for kTicks more, from the first frame
+    // that went unseen after `unseen` had gone so.
+    const auto framesDrawnUnseen = [&](std::uint64_t unseen) -> std::uint64_t {
+        if (!waitUntil([&] { return view()->framesUnseen() > unseen; }))
+            return view()->framesDrawn();
+        const std::uint64_t drawn = view()->framesDrawn();
+        const std::uint64_t target = view()->framesUnseen() + kTicks;
+        EXPECT_TRUE(waitUntil([&] { return view()->framesUnseen() >= target; }));
+        return view()->framesDrawn() - drawn;
     };
-    const auto stopsDrawing = [&] { return waitUntil([&] { return framesOver(300) == 0; }); };
     const auto drawsAgain = [&] { return drawsFrames(3); };
 
+    const std::uint64_t unseenWhileShown = view()->framesUnseen();
     interface->window()->hide();
-    EXPECT_TRUE(stopsDrawing());
-    EXPECT_EQ(framesOver(1000), 0u);
+    EXPECT_EQ(framesDrawnUnseen(unseenWhileShown), 0u);
     interface->showMainWindow();
     EXPECT_TRUE(drawsAgain());
 
     QWidget cover;
     cover.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     cover.setGeometry(interface->window()->frameGeometry().adjusted(-10, -10, 10, 10));
+    const std::uint64_t unseenWhileUncovered = view()->framesUnseen();
     cover.show();
-    EXPECT_TRUE(stopsDrawing());
-    EXPECT_EQ(framesOver(1000), 0u);
+    EXPECT_EQ(framesDrawnUnseen(unseenWhileUncovered), 0u);
     cover.hide();
     EXPECT_TRUE(drawsAgain());
 }
