@@ -17,6 +17,7 @@
 #include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
@@ -57,7 +58,7 @@ struct ShownWindow {
         view->setFullSceneAntialiasing(antialiasing);
         QWidget* container = view->container();
         interface.window()->resize(interface.window()->size() + QSize(width, height) - container->size());
-        if (!QTest::qWaitForWindowExposed(view))
+        if (!waitUntilShown(interface))
             state.SkipWithError("the window was never shown");
         QTest::qWait(50);
         Scene& scene = *view->getScene();
@@ -106,7 +107,7 @@ void flightFramesPerSecond(benchmark::State& state)
     FerlowOpenGLView* view = interface.view();
     QWidget* container = view->container();
     interface.window()->resize(interface.window()->size() + QSize(kWidth, kHeight) - container->size());
-    if (!QTest::qWaitForWindowExposed(view))
+    if (!waitUntilShown(interface))
         state.SkipWithError("the window was never shown");
     for (auto _ : state) {
         const std::uint64_t before = view->framesDrawn();

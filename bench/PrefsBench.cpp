@@ -6,8 +6,10 @@
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/OffscreenGL.h"
+#include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QTest>
@@ -23,7 +25,7 @@ void gridSizeChange(benchmark::State& state)
     wakeInterface(interface);
     interface.controller()->stopAnimationTimer(); // only the changes draw
     interface.showMainWindow();
-    if (!QTest::qWaitForWindowExposed(interface.view()))
+    if (!waitUntilShown(interface))
         state.SkipWithError("the window was never shown");
     Slider& slider = *interface.preferencesPanel()->row(SceneSettingId::GridSize).slider;
     const auto moveTo = [&slider](int size) {

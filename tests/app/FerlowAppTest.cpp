@@ -32,7 +32,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view(), kWaitLimitMilliseconds));
+        ASSERT_TRUE(waitUntilShown(*interface));
     }
 
     FerlowOpenGLView* view() const { return interface->view(); }

@@ -35,7 +35,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view(), kWaitLimitMilliseconds));
+        ASSERT_TRUE(waitUntilShown(*interface));
     }
 
     // Runs full screen with the steps inside its loop, one after the other:

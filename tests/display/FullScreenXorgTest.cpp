@@ -5,6 +5,7 @@
 #include "platform/display/DisplayServices.h"
 #include "platform/gl/GL.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/OffscreenGL.h"
@@ -45,7 +46,7 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
     FerlowInterface interface;
     wakeInterface(interface);
     interface.showMainWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(interface.view(), kWaitLimitMilliseconds));
+    ASSERT_TRUE(waitUntilShown(interface));
     PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
     EXPECT_TRUE(menu.isEnabled());
     const int item = menu.findText(QStringLiteral("800 x 600"));

@@ -5,6 +5,7 @@
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "prefs/ResolutionMenu.h"
@@ -50,7 +51,7 @@ protected:
         interface = std::make_unique<FerlowInterface>();
         wakeInterface(*interface);
         interface->showMainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(interface->view(), kWaitLimitMilliseconds));
+        ASSERT_TRUE(waitUntilShown(*interface));
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
     Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }

@@ -9,6 +9,7 @@
 #include "platform/gl/OpenGLContext.h"
 #include "platform/system/Clock.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/ResidentMemory.h"
@@ -51,7 +52,7 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
     FerlowOpenGLView* view = interface.view();
     MainController& controller = *interface.controller();
     Scene& scene = *view->getScene();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view, kWaitLimitMilliseconds));
+    ASSERT_TRUE(waitUntilShown(interface));
 
     // Resident memory swings by a display list's size (several MB) as the
     // terrain is recorded anew: growth is judged on medians of one sample a

@@ -13,3 +13,13 @@ template <typename Condition>
 {
     return QTest::qWaitFor(condition, kWaitLimitMilliseconds);
 }
+
+// Waits until the main interface's window and its view are both exposed:
+// the view draws only while its window can be seen, and the two are told
+// apart, in either order.
+template <typename Interface>
+[[nodiscard]] bool waitUntilShown(const Interface& interface)
+{
+    return QTest::qWaitForWindowExposed(interface.view(), kWaitLimitMilliseconds)
+        && QTest::qWaitForWindowExposed(interface.window()->windowHandle(), kWaitLimitMilliseconds);
+}
