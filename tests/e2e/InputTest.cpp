@@ -189,20 +189,26 @@ TEST_P(Input, KeysComeBackWithTheWindowsActivation)
 }
 
 // The loss of the keyboard and the click that brings it back, read by a
-// program that was too busy to read the first before the second came.
-TEST_P(Input, KeysComeBackAfterAClickWhileBusy)
+// program that was too busy to read the first before the second came. On
+// X the program asks for the keyboard itself; a Wayland compositor gives it
+// on the click whatever the program does, so there is nothing of Ferlow's
+// to test there.
+class InputOnX : public Input {};
+
+TEST_P(InputOnX, KeysComeBackAfterAClickWhileBusy)
 {
     ferlow().pause();
     desktop().activateAnotherWindow();
     desktop().click(ferlow().toolbarSpace());
     ferlow().resume();
-    if (GetParam() != Desktop::Kind::Wayland)
-        EXPECT_TRUE(desktop().keyboardLeavesTheOtherWindow());
+    EXPECT_TRUE(desktop().keyboardLeavesTheOtherWindow());
     EXPECT_TRUE(lookAheadKeyWorks());
 }
 
 INSTANTIATE_TEST_SUITE_P(, Input,
                          testing::Values(Desktop::Kind::BareX, Desktop::Kind::WindowManager, Desktop::Kind::Wayland),
+                         [](const testing::TestParamInfo<Desktop::Kind>& info) { return Desktop::name(info.param); });
+INSTANTIATE_TEST_SUITE_P(, InputOnX, testing::Values(Desktop::Kind::BareX, Desktop::Kind::WindowManager),
                          [](const testing::TestParamInfo<Desktop::Kind>& info) { return Desktop::name(info.param); });
 
 } // namespace
