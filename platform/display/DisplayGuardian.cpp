@@ -136,9 +136,9 @@ DisplayGuardian::~DisplayGuardian()
     close(mLink);
 }
 
-bool DisplayGuardian::save(const SavedDisplay& saved)
+bool DisplayGuardian::save(const Layout& layout)
 {
-    return send(saved);
+    return send(layout);
 }
 
 bool DisplayGuardian::modeSet(RROutput output, RRMode mode)

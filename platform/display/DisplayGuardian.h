@@ -6,8 +6,8 @@
 #include <string>
 
 // Ferlow's end of the display guardian, the small ferlow-display-guardian
-// program that gives the displays their original modes back when Ferlow ends
-// without releasing them (see DisplayGuardianMain.cpp).
+// program that gives the displays their original layout back when Ferlow
+// ends without releasing them (see DisplayGuardianMain.cpp).
 //
 // The guardian is spawned, not forked: Qt's threads run in this process, and
 // a forked copy of it could only call async-signal-safe functions, while the
@@ -29,7 +29,7 @@ public:
 
     // Each returns whether the guardian got the message; one that did not is
     // gone and guards nothing.
-    bool save(const SavedDisplay& saved);
+    bool save(const Layout& layout);
     // Sent before the switch itself, so that a crash right after the switch
     // still finds the guardian knowing the mode to look for.
     bool modeSet(RROutput output, RRMode mode);
