@@ -43,9 +43,7 @@ OpenGLContext::OpenGLContext(std::unique_ptr<QOpenGLContext> context, int sample
 // The framebuffer is the context's own: it goes while the context is current.
 OpenGLContext::~OpenGLContext()
 {
-    if (mMultisample && mDrawable && mContext->makeCurrent(mDrawable))
-        mMultisample.reset();
-    mContext.reset();
+    clearDrawable();
 }
 
 void OpenGLContext::setDrawable(QSurface* surface)
@@ -106,12 +104,21 @@ void OpenGLContext::flushBuffer()
     mContext->swapBuffers(mDrawable);
 }
 
+// The framebuffer goes in this context, made current on the drawable for
+// that: a framebuffer object is not shared, and Qt leaves one freed under
+// another context to the share group, which deletes its name in whichever
+// context of the group is current next.
 void OpenGLContext::clearDrawable()
 {
-    if (QOpenGLContext::currentContext() == mContext.get()) {
-        mMultisample.reset();
+    QOpenGLContext* previous = QOpenGLContext::currentContext();
+    QSurface* previousSurface = previous ? previous->surface() : nullptr;
+    if (mMultisample && previous != mContext.get())
+        mContext->makeCurrent(mDrawable);
+    mMultisample.reset();
+    if (previous && previous != mContext.get())
+        previous->makeCurrent(previousSurface);
+    else if (QOpenGLContext::currentContext() == mContext.get())
         mContext->doneCurrent();
-    }
     mDrawable = nullptr;
     mFullScreenWindow.reset();
 }

@@ -38,7 +38,9 @@ public:
     // Presents the back buffer.
     void flushBuffer();
     // Detaches the drawable (a full-screen window goes); the context can no
-    // longer present.
+    // longer present. The multisampled framebuffer drawn into for it goes
+    // too, freed in this context made current on the drawable for that; the
+    // context current before (none, or another) is current again afterwards.
     void clearDrawable();
     // Leaves no context current on this thread.
     static void clearCurrentContext();
