@@ -9,10 +9,8 @@
 #include <vector>
 
 class FerlowOpenGLView;
-class OpenGLContext;
+class FullScreenSession;
 class Panel;
-class QWindow;
-class Scene;
 class PrefsController;
 class Timer;
 class Window;
@@ -60,8 +58,9 @@ public:
 
     void openPrefsWindow(const void* sender = nullptr);
     void toggleWireFrame(const void* sender = nullptr);
-    // Shows the scene on the whole screen until Escape or a left click, and
-    // returns only then; see MainController.cpp for the two ways it does so.
+    // Shows the scene on the whole screen until Escape, a left click or a
+    // request to quit, and returns only then; see MainController.cpp for the
+    // two ways it does so. Does nothing while a full screen is under way.
     void selectFullScreen(const void* sender = nullptr);
     // The pixel format of the display-capture context: 16-bit colour,
     // 24-bit depth, double buffered, 2 samples, on the given screens.
@@ -96,7 +95,9 @@ private:
     bool isAnimating = false;
     std::unique_ptr<Timer> animationTimer;
     bool stayInFullScreenMode = false;
-    std::unique_ptr<OpenGLContext> fullScreenContext;
+    // Everything a full screen sets up, the display-capture path's context
+    // among it; present from the command to the window back.
+    std::unique_ptr<FullScreenSession> mFullScreenSession;
     FerlowOpenGLView* mOpenGLView = nullptr;
     Window* mFerlowWindow = nullptr;
     Panel* mPreferencesWindow = nullptr;
@@ -105,8 +106,4 @@ private:
     std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
 
     void stepCamera(bool forwards);
-    void viewFullScreen();
-    void displayCaptureFullScreen();
-    void runFullScreenLoop(Scene* renderEachPass);
-    bool captureAllDisplays(QWindow* window);
 };

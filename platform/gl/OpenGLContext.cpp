@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <QOpenGLFramebufferObject>
 #include <QSurface>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWindow>
 
 namespace {
@@ -59,21 +57,6 @@ bool OpenGLContext::makeCurrentContext()
     return true;
 }
 
-QWindow* OpenGLContext::setFullScreen()
-{
-    auto window = std::make_unique<QWindow>();
-    window->setSurfaceType(QSurface::OpenGLSurface);
-    window->setFormat(mContext->format());
-    window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    window->setScreen(screen);
-    window->setGeometry(screen->geometry());
-    window->showFullScreen();
-    mFullScreenWindow = std::move(window);
-    mDrawable = mFullScreenWindow.get();
-    return mFullScreenWindow.get();
-}
-
 // Follows the drawable's size; leaves the multisampled framebuffer bound.
 void OpenGLContext::bindMultisampleFramebuffer()
 {
@@ -120,7 +103,6 @@ void OpenGLContext::clearDrawable()
     else if (QOpenGLContext::currentContext() == mContext.get())
         mContext->doneCurrent();
     mDrawable = nullptr;
-    mFullScreenWindow.reset();
 }
 
 void OpenGLContext::clearCurrentContext()
