@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -176,6 +177,11 @@ std::optional<float> FerlowRun::setting(const QString& key) const
 bool FerlowRun::settingBecomes(const QString& key, float value, int milliseconds) const
 {
     return QTest::qWaitFor([&] { return setting(key) == value; }, milliseconds);
+}
+
+void FerlowRun::signal(int number)
+{
+    ::kill(static_cast<pid_t>(mProcess.processId()), number);
 }
 
 double FerlowRun::residentMegabytes() const

@@ -52,6 +52,8 @@ public:
     void terminate() { mProcess.terminate(); }
     // Sends SIGKILL, as the kernel's out-of-memory killer does.
     void kill() { mProcess.kill(); }
+    // Sends this signal.
+    void signal(int number);
     // What the program has resident, in MB, as the kernel counts it.
     double residentMegabytes() const;
     int exitCode() const { return mProcess.exitCode(); }

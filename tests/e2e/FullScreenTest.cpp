@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <X11/keysym.h>
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
@@ -347,6 +348,49 @@ std::string momentName(const testing::TestParamInfo<int>& info)
 }
 INSTANTIATE_TEST_SUITE_P(First, QuitDuringEntry, testing::Values(0, 25, 50, 75, 100, 125, 150, 200), momentName);
 INSTANTIATE_TEST_SUITE_P(Second, QuitDuringEntry, testing::Values(250, 300, 400, 500, 700, 1000, 1500), momentName);
+
+enum class Quit { Sigint, Sighup, CtrlQ };
+
+class OtherQuits : public FullScreenOnMonitors, public testing::WithParamInterface<Quit> {};
+
+// The other requests to quit end the way in as SIGTERM does: Ctrl+C in a
+// terminal, the terminal closing, and Ctrl+Q typed right after F11, before
+// full screen has taken the keyboard, as meant for the window.
+TEST_P(OtherQuits, EndTheWayInAsSigtermDoes)
+{
+    const Monitors before = layOut(kMainRightOfAnother);
+    start(k800x600);
+    ferlow().waitUntilShown();
+    desktop().key(XK_F11);
+    switch (GetParam()) {
+    case Quit::Sigint:
+        ferlow().signal(SIGINT);
+        break;
+    case Quit::Sighup:
+        ferlow().signal(SIGHUP);
+        break;
+    case Quit::CtrlQ:
+        desktop().key(XK_q, {XK_Control_L});
+        break;
+    }
+    ASSERT_TRUE(ferlow().exitsWithin(kQuitMilliseconds));
+    EXPECT_EQ(ferlow().exitCode(), 0);
+    EXPECT_EQ(monitors(), before);
+    EXPECT_TRUE(desktop().inputIsFree());
+}
+
+INSTANTIATE_TEST_SUITE_P(, OtherQuits, testing::Values(Quit::Sigint, Quit::Sighup, Quit::CtrlQ),
+                         [](const testing::TestParamInfo<Quit>& info) {
+                             switch (info.param) {
+                             case Quit::Sigint:
+                                 return "Sigint";
+                             case Quit::Sighup:
+                                 return "Sighup";
+                             case Quit::CtrlQ:
+                                 return "CtrlQ";
+                             }
+                             return "";
+                         });
 
 // Ten times into full screen and back: the program keeps no more than after
 // the first. A sanitizer build keeps freed memory aside on purpose.
