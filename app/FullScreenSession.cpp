@@ -2,6 +2,7 @@
 
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
+#include "platform/display/OrderlyExit.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
@@ -277,7 +278,7 @@ void FullScreenSession::runCapturePath(const std::vector<std::uint32_t>& pixelFo
         return;
     }
     mStoppedTimer = std::make_unique<StoppedTimer>(mController);
-    if (!captureMainDisplay())
+    if (!captureMainDisplay() || quitRequested())
         return;
     // The main display's size after the switch, and perhaps a new place:
     // a mode of another size moves the displays beside it on some desktops.
@@ -305,7 +306,7 @@ bool FullScreenSession::captureMainDisplay()
     if (bounds.isEmpty())
         bounds = QGuiApplication::primaryScreen()->geometry();
     mCaptureWindow = std::make_unique<CaptureWindow>(mContext->qtContext()->format(), bounds, mFerlowWindow, mView);
-    if (!awaitExposure() || mEvents.quitRequested())
+    if (!awaitExposure() || quitRequested())
         return false;
     mGrabs = std::make_unique<InputGrabs>(mCaptureWindow->window());
     if (!mGrabs->held())
@@ -313,9 +314,18 @@ bool FullScreenSession::captureMainDisplay()
     mEvents.holdKeyboard();
     mCapturedDisplays = std::make_unique<CapturedDisplays>(display);
     mCaptureCursor = std::make_unique<HiddenCursor>();
+    if (quitRequested())
+        return false;
     if (const auto mode = mPrefsController.displayMode())
         mCapturedDisplays->switchToMode(mainDisplay, *mode);
     return true;
+}
+
+// A signal may have come while a step ran, its request not yet delivered by
+// the event loop: a step that waits for it would only be undone again.
+bool FullScreenSession::quitRequested() const
+{
+    return mEvents.quitRequested() || orderlyExitRequested();
 }
 
 bool FullScreenSession::awaitExposure()
@@ -324,7 +334,7 @@ bool FullScreenSession::awaitExposure()
     const QDeadlineTimer deadline(kExposeWaitMilliseconds);
     QTimer wake;
     wake.start(kWakeMilliseconds);
-    while (!window.isExposed() && !deadline.hasExpired() && !mEvents.quitRequested())
+    while (!window.isExposed() && !deadline.hasExpired() && !quitRequested())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return window.isExposed();
 }
@@ -332,7 +342,9 @@ bool FullScreenSession::awaitExposure()
 // Each pass takes the pending events, hands key presses to keyDown and drops
 // every other event, then (given a scene) draws one frame and presents it.
 // Without a scene to draw, a pass waits for the next event or timer rather
-// than spinning. A request to quit the application ends the loop too.
+// than spinning. A request to quit the application ends the loop at once,
+// without the pass's frame: the program is on its way out, and on a loaded
+// machine a frame of a software renderer takes a good part of a second.
 void FullScreenSession::runLoop(Scene* renderEachPass)
 {
     while (mStay) {
@@ -345,8 +357,10 @@ void FullScreenSession::runLoop(Scene* renderEachPass)
             else if (type == EventType::KeyDown)
                 mController.keyDown(std::get<KeyEvent>(*event));
         }
-        if (mEvents.quitRequested())
+        if (quitRequested()) {
             mStay = false;
+            return;
+        }
         if (renderEachPass) {
             // A redraw of the window asked for before the loop began may
             // have made the window's context current meanwhile.

@@ -67,6 +67,9 @@ private:
     // Runs the event loop until the capture window shows, a generous time
     // is up or a quit is requested; whether the window shows.
     bool awaitExposure();
+    // Whether the program is asked to quit: a request the event loop has
+    // delivered, or a signal it has not got to yet.
+    bool quitRequested() const;
     // Until Escape, a left click or a request to quit; with a scene, each
     // pass draws one frame of it in the full-screen context.
     void runLoop(Scene* renderEachPass);
