@@ -49,7 +49,10 @@ protected:
     {
         steps.emplace_back(2000, [this] { key(Qt::Key_Escape, "\x1b"); });
         mPlan = std::move(steps);
-        auto* loopStarted = new QTimer(&mSteps);
+        // Steps an earlier run left unrun (its last Escape) go: they would
+        // end this run early.
+        mSteps = std::make_unique<QObject>();
+        auto* loopStarted = new QTimer(mSteps.get());
         QObject::connect(loopStarted, &QTimer::timeout, [this, loopStarted] {
             if (!controller().inFullScreenLoop())
                 return;
@@ -63,7 +66,7 @@ protected:
     {
         if (index >= mPlan.size())
             return;
-        QTimer::singleShot(std::max(1, mPlan[index].first - previousAt), &mSteps, [this, index] {
+        QTimer::singleShot(std::max(1, mPlan[index].first - previousAt), mSteps.get(), [this, index] {
             mPlan[index].second();
             scheduleStep(index + 1, mPlan[index].first);
         });
@@ -92,7 +95,7 @@ protected:
 
     std::unique_ptr<FerlowInterface> interface;
     ListedDisplayServices* services = nullptr;
-    QObject mSteps; // steps not run by the end of a test go with it
+    std::unique_ptr<QObject> mSteps; // steps not run by the end of a run go with it
     std::vector<std::pair<int, std::function<void()>>> mPlan;
 };
 

@@ -33,20 +33,23 @@ TEST(DisplayGuardianProtocol, EveryMessageComesBackAsSent)
 
 TEST(DisplayGuardianProtocol, IgnoresLinesThatAreNotWholeMessages)
 {
-    EXPECT_FALSE(decode(""));
-    EXPECT_FALSE(decode("restore 78 94"));
-    EXPECT_FALSE(decode("set 78"));
-    EXPECT_FALSE(decode("set 78 94 12"));
-    EXPECT_FALSE(decode("set seventy-eight 94"));
-    EXPECT_FALSE(decode("release now"));
-    // A CRTC or an output short, one too many, and counts beyond any real
-    // configuration.
-    EXPECT_FALSE(decode("layout 2048 768 542 203 2 63 94 0 0 1 1 78"));
-    EXPECT_FALSE(decode("layout 2048 768 542 203 1 63 94 0 0 1 2 78"));
-    EXPECT_FALSE(decode("layout 2048 768 542 203 1 63 94 0 0 1 1 78 79"));
-    EXPECT_FALSE(decode("layout 2048 768 542 203 1 63 94 0 0 1 1000000000 78"));
-    EXPECT_FALSE(decode("layout 2048 768 542 203 1000000000 63 94 0 0 1 1 78"));
-    EXPECT_FALSE(decode("save 78 63 94 0 0 1 1024 768 271 203 1 78"));
+    for (const char* line : {
+             "",
+             "restore 78 94",
+             "set 78",
+             "set 78 94 12",
+             "set seventy-eight 94",
+             "release now",
+             // A CRTC or an output short, one too many, and counts beyond
+             // any real configuration.
+             "layout 2048 768 542 203 2 63 94 0 0 1 1 78",
+             "layout 2048 768 542 203 1 63 94 0 0 1 2 78",
+             "layout 2048 768 542 203 1 63 94 0 0 1 1 78 79",
+             "layout 2048 768 542 203 1 63 94 0 0 1 1000000000 78",
+             "layout 2048 768 542 203 1000000000 63 94 0 0 1 1 78",
+             "save 78 63 94 0 0 1 1024 768 271 203 1 78",
+         })
+        EXPECT_FALSE(decode(line)) << line;
 }
 
 } // namespace

@@ -50,8 +50,6 @@ public:
     bool exitsWithin(int milliseconds);
     // Sends SIGTERM, as a session ending does.
     void terminate() { mProcess.terminate(); }
-    // Sends SIGKILL, as the kernel's out-of-memory killer does.
-    void kill() { mProcess.kill(); }
     // Sends this signal.
     void signal(int number);
     // What the program has resident, in MB, as the kernel counts it.
