@@ -36,10 +36,22 @@ constexpr int kWakeMilliseconds = 10;
 // Before anything else: when the stay is over, the heap pages freed meanwhile
 // go back to the system. A full-screen context's driver state is many small
 // blocks among others that stay, which would pin those pages for the rest of
-// the run, a little more with every stay.
+// the run, a little more with every stay. A program on its way out spares
+// itself the time.
 class FullScreenSession::ReturnedMemory {
 public:
-    ~ReturnedMemory() { returnFreeMemory(); }
+    explicit ReturnedMemory(const FullScreenSession& session)
+        : mSession(session)
+    {
+    }
+    ~ReturnedMemory()
+    {
+        if (!mSession.quitRequested())
+            returnFreeMemory();
+    }
+
+private:
+    const FullScreenSession& mSession;
 };
 
 // The pointer shows nothing over the application's windows: the view path's
@@ -252,7 +264,7 @@ FullScreenSession::FullScreenSession(MainController& controller, bool& stayInFul
     , mView(view)
     , mFerlowWindow(ferlowWindow)
     , mPrefsController(prefsController)
-    , mReturnedMemory(std::make_unique<ReturnedMemory>())
+    , mReturnedMemory(std::make_unique<ReturnedMemory>(*this))
 {
 }
 
@@ -288,6 +300,8 @@ void FullScreenSession::runCapturePath(const std::vector<std::uint32_t>& pixelFo
         mCaptureWindow->place(bounds);
     mCurrentContext = std::make_unique<CurrentContext>(*mContext, mCaptureWindow->window(), mView.openGLContext());
     mSyncedSwaps = std::make_unique<SyncedSwaps>();
+    // The full-screen context's viewport and projection; the window's
+    // context keeps its own.
     scene->setViewportRect({0.0, 0.0, double(bounds.width()), double(bounds.height())});
     mFramesOnScreen = std::make_unique<FramesOnScreen>(*mContext);
     mStay = true;
@@ -345,6 +359,7 @@ bool FullScreenSession::awaitExposure()
 // than spinning. A request to quit the application ends the loop at once,
 // without the pass's frame: the program is on its way out, and on a loaded
 // machine a frame of a software renderer takes a good part of a second.
+// Leaves the full-screen context current, in the state Scene::render leaves.
 void FullScreenSession::runLoop(Scene* renderEachPass)
 {
     while (mStay) {
