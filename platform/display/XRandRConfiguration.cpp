@@ -150,15 +150,6 @@ ScreenSize currentScreenSize(Display* display)
             DisplayHeightMM(display, screen)};
 }
 
-std::optional<CrtcSetting> currentCrtcSetting(Display* display, RRCrtc crtc)
-{
-    const ScreenResources resources = currentScreenResources(display);
-    const CrtcInfo info = resources ? crtcInfo(display, resources.get(), crtc) : nullptr;
-    if (!info)
-        return std::nullopt;
-    return crtcSettingOf(crtc, *info);
-}
-
 CrtcSetting crtcSettingOf(RRCrtc crtc, const XRRCrtcInfo& info)
 {
     return {crtc, info.mode, info.x, info.y, info.rotation,

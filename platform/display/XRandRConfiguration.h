@@ -84,7 +84,6 @@ double refreshRate(const XRRModeInfo& mode);
 // change made a moment ago by a few milliseconds. Millimetres only give the
 // desktop its dots per inch, so that lag never makes a mode fail.
 ScreenSize currentScreenSize(Display* display);
-std::optional<CrtcSetting> currentCrtcSetting(Display* display, RRCrtc crtc);
 CrtcSetting crtcSettingOf(RRCrtc crtc, const XRRCrtcInfo& info);
 // Every CRTC and the screen's size; nothing when the server answers no
 // resources. Call inside an XErrorTrap.

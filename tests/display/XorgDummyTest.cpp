@@ -185,7 +185,7 @@ protected:
     {
         const ScreenResources resources = currentScreenResources(mX.get());
         const OutputInfo output = outputInfo(mX.get(), resources.get(), display == None ? mMain : display);
-        return currentCrtcSetting(mX.get(), output->crtc).value();
+        return crtcSettingOf(output->crtc, *crtcInfo(mX.get(), resources.get(), output->crtc));
     }
 
     Layout layout() const
