@@ -17,6 +17,9 @@
 namespace {
 
 constexpr int kStartMilliseconds = 30000;
+// A screen changes its size once per change of modes: a read that fails
+// twice in a row does not meet such a change.
+constexpr int kScreenReads = 2;
 // The screen of the Xvfb desktops, and of weston's output in it.
 constexpr QSize kXvfbScreen{1280, 1024};
 const QString kXorg = QStringLiteral("/usr/lib/xorg/Xorg");
@@ -67,6 +70,19 @@ std::vector<Window> viewableTopLevels(Display* display)
     return windows;
 }
 
+XErrorHandler gXlibHandler = nullptr;
+
+// Other programs' windows come and go between two requests about them, and
+// a change of modes resizes the screen between reading its size and reading
+// its pixels: such a request fails (XGetWindowAttributes answers 0,
+// XGetImage nothing) and the caller sees it, instead of Xlib ending the test.
+int tolerateVanishedWindows(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch)
+        return 0;
+    return gXlibHandler(display, error);
+}
+
 Window keyboardWindow(Display* display)
 {
     Window focus = None;
@@ -83,6 +99,8 @@ Desktop::Desktop(Kind kind)
     if (!mRuntime.isValid())
         throw std::runtime_error("no temporary folder");
     QFile::setPermissions(mRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!gXlibHandler)
+        gXlibHandler = XSetErrorHandler(tolerateVanishedWindows);
     startServer();
     if (kind == Kind::WindowManager)
         startWindowManager();
@@ -315,11 +333,17 @@ QSize Desktop::screenSize() const
     return {root.width, root.height};
 }
 
+// A screen that shrank between its size and its pixels is read again at its
+// new size.
 QImage Desktop::capture() const
 {
-    const QSize size = screenSize();
-    XImage* shot = XGetImage(mDisplay, DefaultRootWindow(mDisplay), 0, 0, unsigned(size.width()),
-                             unsigned(size.height()), AllPlanes, ZPixmap);
+    QSize size;
+    XImage* shot = nullptr;
+    for (int attempt = 0; attempt < kScreenReads && !shot; ++attempt) {
+        size = screenSize();
+        shot = XGetImage(mDisplay, DefaultRootWindow(mDisplay), 0, 0, unsigned(size.width()), unsigned(size.height()),
+                         AllPlanes, ZPixmap);
+    }
     if (!shot || shot->bits_per_pixel != 32) {
         if (shot)
             XDestroyImage(shot);
