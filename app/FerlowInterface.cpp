@@ -129,7 +129,9 @@ void FerlowInterface::buildMenus()
         preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     }
     ferlow->addSeparator();
-    QAction* quit = ferlow->addAction(QStringLiteral("&Quit"), qApp, &QApplication::closeAllWindows);
+    // As a signal does (OrderlyExit.h): the application closes its windows
+    // and ends, and a full screen under way ends first.
+    QAction* quit = ferlow->addAction(QStringLiteral("&Quit"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::ApplicationShortcut);
 

@@ -1,24 +1,15 @@
 #include "app/MainController.h"
 
-#include "platform/display/DisplayServices.h"
-#include "platform/gl/GL.h"
-#include "platform/gl/OpenGLContext.h"
+#include "app/FullScreenSession.h"
 #include "platform/gl/PixelFormat.h"
-#include "platform/gl/SwapInterval.h"
 #include "platform/system/SettingsStore.h"
-#include "platform/system/SystemLog.h"
-#include "platform/toolkit/FullScreenEvents.h"
 #include "platform/toolkit/Panel.h"
 #include "platform/toolkit/Timer.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
 #include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QGuiApplication>
-#include <QWindow>
+#include <QScopeGuard>
 #include <algorithm>
 #include <iterator>
 
@@ -118,7 +109,7 @@ void MainController::awakeFromNib()
 
 bool MainController::isInFullScreenMode() const
 {
-    return fullScreenContext != nullptr;
+    return mFullScreenSession && mFullScreenSession->holdsContext();
 }
 
 void MainController::startAnimation()
@@ -219,122 +210,18 @@ void MainController::toggleAntialiasing()
 // Two ways, chosen by what the view offers. Where the display cannot switch
 // modes the view itself goes full screen and draws as ever, on the timer.
 // Elsewhere the display is captured, switched to the resolution chosen in
-// the preferences, and drawn by a context of its own in a loop here.
+// the preferences, and drawn by a context of its own in a loop. The session
+// holds what either sets up and undoes it when it goes, however the stay
+// ends.
 void MainController::selectFullScreen()
 {
+    if (mFullScreenSession)
+        return;
+    mFullScreenSession = std::make_unique<FullScreenSession>(*this, stayInFullScreenMode, *mOpenGLView,
+                                                             *mFerlowWindow, *mPrefsController);
+    const auto end = qScopeGuard([this] { mFullScreenSession.reset(); });
     if (mOpenGLView->offersViewFullScreen())
-        viewFullScreen();
+        mFullScreenSession->runViewPath();
     else
-        displayCaptureFullScreen();
-}
-
-void MainController::viewFullScreen()
-{
-    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
-    mOpenGLView->enterFullScreenMode(mFerlowWindow->screen());
-    stayInFullScreenMode = true;
-    runFullScreenLoop(nullptr);
-    mOpenGLView->exitFullScreenMode();
-    QGuiApplication::restoreOverrideCursor();
-}
-
-// Until Escape or a left click: each pass takes the pending events, hands
-// key presses to keyDown and drops every other event, then (given a scene)
-// draws one frame and presents it. Without a scene to draw, a pass waits for
-// the next event or timer rather than spinning. A request to quit the
-// application (a signal turned into an orderly exit) ends the loop too.
-void MainController::runFullScreenLoop(Scene* renderEachPass)
-{
-    FullScreenEvents events;
-    while (stayInFullScreenMode) {
-        QCoreApplication::processEvents(renderEachPass ? QEventLoop::AllEvents
-                                                       : QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        while (const auto event = events.next()) {
-            const EventType type = typeOf(*event);
-            if (type == EventType::LeftMouseDown)
-                stayInFullScreenMode = false;
-            else if (type == EventType::KeyDown)
-                keyDown(std::get<KeyEvent>(*event));
-        }
-        if (events.quitRequested())
-            stayInFullScreenMode = false;
-        if (renderEachPass) {
-            // A redraw of the window asked for before the loop began may
-            // have made the window's context current meanwhile.
-            fullScreenContext->makeCurrentContext();
-            renderEachPass->render();
-            fullScreenContext->flushBuffer();
-        }
-    }
-}
-
-// On X11 a display is captured by a window covering it that holds the
-// keyboard and the pointer: no other program sees input or draws over it. A
-// grab refused (another program holds one) is a capture refused.
-bool MainController::captureAllDisplays(QWindow* window)
-{
-    constexpr int kExposeWaitMilliseconds = 2000;
-    const QDeadlineTimer deadline(kExposeWaitMilliseconds);
-    while (!window->isExposed() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return window->isExposed() && window->setKeyboardGrabEnabled(true) && window->setMouseGrabEnabled(true);
-}
-
-void MainController::displayCaptureFullScreen()
-{
-    Scene* scene = mOpenGLView->getScene();
-    const std::unique_ptr<PixelFormat> format = PixelFormat::initWithAttributesOrSingleSampled(mFullScreenAttributes);
-    fullScreenContext = format ? OpenGLContext::initWithFormat(*format, mOpenGLView->openGLContext()) : nullptr;
-    if (!fullScreenContext) {
-        systemLog("Failed to create fullScreenContext");
-        return;
-    }
-    if (isAnimating)
-        stopAnimationTimer();
-    QWindow* window = fullScreenContext->setFullScreen();
-    if (!captureAllDisplays(window)) {
-        fullScreenContext.reset();
-        if (isAnimating)
-            startAnimationTimer();
-        return;
-    }
-    window->setCursor(Qt::BlankCursor);
-    DisplayServices& display = DisplayServices::shared();
-    const DisplayID mainDisplay = display.mainDisplayID();
-    if (const auto mode = mPrefsController->displayMode())
-        display.displaySwitchToMode(mainDisplay, *mode);
-    const int width = display.displayPixelsWide(mainDisplay);
-    const int height = display.displayPixelsHigh(mainDisplay);
-    if (width > 0 && height > 0)
-        window->setGeometry(0, 0, width, height); // the screen's new size
-    fullScreenContext->makeCurrentContext();
-
-    const std::optional<int> swapInterval = SwapInterval::current();
-    SwapInterval::setCurrent(1);
-    scene->setViewportRect({0.0, 0.0, double(width), double(height)});
-    stayInFullScreenMode = true;
-    runFullScreenLoop(scene);
-
-    // Both buffers black, so that nothing of the scene flashes up when the
-    // display is given back.
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    fullScreenContext->flushBuffer();
-    glClear(GL_COLOR_BUFFER_BIT);
-    fullScreenContext->flushBuffer();
-    if (swapInterval)
-        SwapInterval::setCurrent(*swapInterval);
-
-    OpenGLContext::clearCurrentContext();
-    fullScreenContext->clearDrawable();
-    fullScreenContext.reset();
-    display.releaseAllDisplays();
-    // The capture window held the keyboard; the main window takes it back.
-    mFerlowWindow->activateWindow();
-    // Later changes of the scene (a new grid size drops a display list)
-    // find the view's context current, as after any frame of the view.
-    mOpenGLView->openGLContext()->makeCurrentContext();
-    mOpenGLView->setNeedsDisplay(true);
-    if (isAnimating)
-        startAnimationTimer();
+        mFullScreenSession->runCapturePath(mFullScreenAttributes);
 }

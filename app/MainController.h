@@ -9,10 +9,8 @@
 #include <vector>
 
 class FerlowOpenGLView;
-class OpenGLContext;
+class FullScreenSession;
 class Panel;
-class QWindow;
-class Scene;
 class PrefsController;
 class Timer;
 class Window;
@@ -52,8 +50,9 @@ public:
 
     void openPrefsWindow();
     void toggleWireFrame();
-    // Shows the scene on the whole screen until Escape or a left click, and
-    // returns only then; see MainController.cpp for the two ways it does so.
+    // Shows the scene on the whole screen until Escape, a left click or a
+    // request to quit, and returns only then; see MainController.cpp for the
+    // two ways it does so. Does nothing while a full screen is under way.
     void selectFullScreen();
     // Turns the view's antialiasing over, at once, for full screen too, and
     // stores the choice.
@@ -93,7 +92,9 @@ private:
     bool isAnimating = false;
     std::unique_ptr<Timer> animationTimer;
     bool stayInFullScreenMode = false;
-    std::unique_ptr<OpenGLContext> fullScreenContext;
+    // Everything a full screen sets up, the display-capture path's context
+    // among it; present from the command to the window back.
+    std::unique_ptr<FullScreenSession> mFullScreenSession;
     FerlowOpenGLView* mOpenGLView = nullptr;
     Window* mFerlowWindow = nullptr;
     Panel* mPreferencesWindow = nullptr;
@@ -104,8 +105,4 @@ private:
     struct KeyCommand;
     void endFullScreenLoop() { stayInFullScreenMode = false; }
     void stepCamera(bool forwards);
-    void viewFullScreen();
-    void displayCaptureFullScreen();
-    void runFullScreenLoop(Scene* renderEachPass);
-    bool captureAllDisplays(QWindow* window);
 };

@@ -1,5 +1,8 @@
 #include "platform/display/DisplayGuardian.h"
 
+#include "platform/display/OrderlyExit.h"
+#include "platform/system/SystemLog.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,9 +22,10 @@ namespace {
 using namespace DisplayGuardianProtocol;
 using Clock = std::chrono::steady_clock;
 
-// Long enough for a loaded machine or a sanitizer build to start a small
-// program; a guardian that takes longer is taken for one that failed.
-constexpr std::chrono::milliseconds kReadyTimeout{10000};
+// The longest the waits block at a stretch before they look for a request to
+// quit again.
+constexpr int kPollMilliseconds = 10;
+constexpr std::string_view kKeepsItsMode = "; the display keeps its mode";
 
 class FileDescriptor {
 public:
@@ -77,53 +81,119 @@ std::optional<pid_t> spawnGuardian(const std::string& path, const std::string& d
     return error == 0 ? std::optional(pid) : std::nullopt;
 }
 
-// The spawned process forks the guardian and exits at once.
-void reap(pid_t pid)
-{
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+// The process posix_spawn started, which forks the guardian and exits at
+// once. It is reaped without blocking while it may still be running; one
+// still there when this goes is no guardian and is ended first.
+class SpawnedProcess {
+public:
+    explicit SpawnedProcess(pid_t pid)
+        : mPid(pid)
+    {
     }
-}
+    ~SpawnedProcess()
+    {
+        if (hasExited())
+            return;
+        kill(mPid, SIGKILL);
+        while (waitpid(mPid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    SpawnedProcess(const SpawnedProcess&) = delete;
+    SpawnedProcess& operator=(const SpawnedProcess&) = delete;
 
-bool awaitReady(int link)
+    bool hasExited()
+    {
+        if (!mReaped) {
+            const pid_t reaped = waitpid(mPid, nullptr, WNOHANG);
+            mReaped = reaped == mPid || (reaped < 0 && errno == ECHILD);
+        }
+        return mReaped;
+    }
+
+private:
+    pid_t mPid;
+    bool mReaped = false;
+};
+
+enum class Answer { Ready, Failed, Late, Quit };
+
+// Until the spawned process has exited and the guardian has said it is
+// ready, the deadline has passed or a signal asks the program to quit.
+Answer awaitGuardian(SpawnedProcess& spawned, int link)
 {
     const std::string expected = std::string(kReady) + '\n';
-    const auto deadline = Clock::now() + kReadyTimeout;
+    const auto deadline = Clock::now() + DisplayGuardian::kAnswerTimeout;
     std::string answer;
-    while (answer.size() < expected.size()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd readable{link, POLLIN, 0};
-        const int ready = poll(&readable, 1, static_cast<int>(std::max<decltype(left.count())>(left.count(), 0)));
-        if (ready < 0 && errno == EINTR)
-            continue;
+    for (;;) {
+        const bool answered = answer.size() == expected.size();
+        if (spawned.hasExited() && answered)
+            return Answer::Ready;
+        if (orderlyExitRequested())
+            return Answer::Quit;
+        if (Clock::now() >= deadline)
+            return Answer::Late;
+        pollfd readable{link, static_cast<short>(answered ? 0 : POLLIN), 0};
+        const int ready = poll(&readable, 1, kPollMilliseconds);
+        if (ready < 0 && errno != EINTR)
+            return Answer::Failed;
         if (ready <= 0)
-            return false;
+            continue;
+        // The guardian closed its end without a word, or said something else.
         char buffer[16];
         const ssize_t count = read(link, buffer, std::min(sizeof buffer, expected.size() - answer.size()));
         if (count <= 0)
-            return false;
+            return Answer::Failed;
         answer.append(buffer, static_cast<std::size_t>(count));
+        if (!expected.starts_with(answer))
+            return Answer::Failed;
     }
-    return answer == expected;
+}
+
+std::filesystem::path runningExecutable()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
 }
 
 } // namespace
 
 std::unique_ptr<DisplayGuardian> DisplayGuardian::start(const std::string& displayName)
 {
+    const auto program = programFor(runningExecutable());
+    if (!program) {
+        systemLog(std::string("Ferlow: no display guardian beside the program nor in ") + FERLOW_DISPLAY_GUARDIAN_DIR
+                  + " from it" + std::string(kKeepsItsMode));
+        return nullptr;
+    }
     int link[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, link) != 0)
         return nullptr;
     FileDescriptor ours(link[0]);
     FileDescriptor theirs(link[1]);
-    const auto pid = spawnGuardian(executablePath(), displayName, theirs.get());
+    const auto pid = spawnGuardian(*program, displayName, theirs.get());
     // Only the guardian may hold its end, or its end of file would never come.
     theirs.reset();
-    if (!pid)
+    if (!pid) {
+        systemLog("Ferlow: the display guardian " + program->string() + " could not be started"
+                  + std::string(kKeepsItsMode));
         return nullptr;
-    reap(*pid);
-    if (!awaitReady(ours.get()))
+    }
+    SpawnedProcess spawned(*pid);
+    switch (awaitGuardian(spawned, ours.get())) {
+    case Answer::Ready:
+        return std::unique_ptr<DisplayGuardian>(new DisplayGuardian(ours.release()));
+    case Answer::Failed:
+        systemLog("Ferlow: the display guardian " + program->string() + " failed to start"
+                  + std::string(kKeepsItsMode));
         return nullptr;
-    return std::unique_ptr<DisplayGuardian>(new DisplayGuardian(ours.release()));
+    case Answer::Late:
+        systemLog("Ferlow: the display guardian " + program->string() + " did not answer within "
+                  + std::to_string(kAnswerTimeout.count()) + " s" + std::string(kKeepsItsMode));
+        return nullptr;
+    case Answer::Quit:
+        break;
+    }
+    return nullptr;
 }
 
 DisplayGuardian::DisplayGuardian(int link)
@@ -136,9 +206,9 @@ DisplayGuardian::~DisplayGuardian()
     close(mLink);
 }
 
-bool DisplayGuardian::save(const SavedDisplay& saved)
+bool DisplayGuardian::save(const Layout& layout)
 {
-    return send(saved);
+    return send(layout);
 }
 
 bool DisplayGuardian::modeSet(RROutput output, RRMode mode)
@@ -168,14 +238,14 @@ bool DisplayGuardian::send(const Message& message)
     return true;
 }
 
-std::string DisplayGuardian::executablePath()
+std::optional<std::filesystem::path> DisplayGuardian::programFor(const std::filesystem::path& executable)
 {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const auto beside = self.parent_path() / FERLOW_DISPLAY_GUARDIAN_NAME;
-        if (access(beside.c_str(), X_OK) == 0)
-            return beside;
+    const std::filesystem::path folder = executable.parent_path();
+    for (const std::filesystem::path& candidate :
+         {folder / FERLOW_DISPLAY_GUARDIAN_NAME, folder / FERLOW_DISPLAY_GUARDIAN_DIR / FERLOW_DISPLAY_GUARDIAN_NAME}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error) && access(candidate.c_str(), X_OK) == 0)
+            return candidate.lexically_normal();
     }
-    return FERLOW_DISPLAY_GUARDIAN_BUILD_PATH;
+    return std::nullopt;
 }

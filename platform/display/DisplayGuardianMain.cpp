@@ -1,21 +1,24 @@
-// ferlow-display-guardian: gives the displays back the modes they had before
-// Ferlow switched them, when Ferlow ends without doing it itself (a crash,
+// ferlow-display-guardian: gives the displays back the layout they had before
+// Ferlow switched a mode, when Ferlow ends without doing it itself (a crash,
 // SIGKILL, a hang killed from outside).
 //
 // Ferlow starts it before its first mode switch, with the name of its X
 // display as the one argument and one end of a socket as standard input, and
-// reports every saved mode and every switch over that socket (see
-// DisplayGuardianProtocol.h). The guardian holds no X connection while it
-// waits. When the socket closes without a "release", Ferlow is gone with the
-// displays still switched: the guardian connects to the X server and restores
-// each display that still shows the mode Ferlow set. A display showing
-// anything else was changed by the user meanwhile and is left alone.
+// reports the whole layout (every CRTC and the screen's size) and every
+// switch over that socket (see DisplayGuardianProtocol.h). The guardian holds
+// no X connection while it waits. When the socket closes without a
+// "release", Ferlow is gone with the displays still switched: the guardian
+// connects to the X server and, while every output Ferlow switched still
+// shows the mode Ferlow set, puts the whole layout back, since a switch may
+// have moved other outputs too. An output showing anything else was changed
+// by the user meanwhile, and then the layout is the user's and left alone.
 
 #include "platform/display/DisplayGuardianProtocol.h"
 #include "platform/display/XRandRConfiguration.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <ranges>
 #include <string>
 #include <sys/socket.h>
@@ -29,18 +32,13 @@ using namespace DisplayGuardianProtocol;
 constexpr int kLink = STDIN_FILENO;
 constexpr int kFailure = 1;
 
-struct GuardedDisplay {
-    SavedDisplay saved;
-    RRMode setMode = None;
-};
-
 class Guardian {
 public:
     // Whether the guarding goes on after this message.
     bool handle(const Message& message)
     {
-        if (const auto* saved = std::get_if<SavedDisplay>(&message))
-            mDisplays.push_back({*saved, None});
+        if (const auto* layout = std::get_if<Layout>(&message))
+            mLayout = *layout;
         else if (const auto* set = std::get_if<ModeSet>(&message))
             noteModeSet(*set);
         return !std::holds_alternative<Release>(message);
@@ -50,38 +48,36 @@ public:
     {
         // Ferlow may end before its first switch: then there is nothing to
         // look at, and no reason to connect.
-        if (std::ranges::none_of(mDisplays, [](const GuardedDisplay& g) { return g.setMode != None; }))
+        if (!mLayout || mModesSet.empty())
             return true;
         const DisplayConnection display = openDisplayConnection(displayName);
         if (!display)
             return false;
         XErrorTrap trap(display.get());
         ServerGrab grab(display.get());
-        // The last saved first, so that the screen ends at the size it had
-        // before the first switch.
-        for (auto it = mDisplays.rbegin(); it != mDisplays.rend(); ++it) {
-            if (stillShowsModeSet(display.get(), *it))
-                applyCrtcSetting(display.get(), it->saved.original, it->saved.screen);
-        }
+        if (stillAsFerlowSetThem(display.get()))
+            applyLayout(display.get(), *mLayout);
         return !trap.caughtError();
     }
 
 private:
     void noteModeSet(const ModeSet& set)
     {
-        auto guarded = std::ranges::find_if(mDisplays,
-                                            [&](const GuardedDisplay& g) { return g.saved.output == set.output; });
-        if (guarded != mDisplays.end())
-            guarded->setMode = set.mode;
+        auto known = std::ranges::find(mModesSet, set.output, &ModeSet::output);
+        if (known != mModesSet.end())
+            known->mode = set.mode;
+        else
+            mModesSet.push_back(set);
     }
 
-    static bool stillShowsModeSet(Display* display, const GuardedDisplay& guarded)
+    bool stillAsFerlowSetThem(Display* display) const
     {
-        const auto now = currentCrtcSetting(display, guarded.saved.original.crtc);
-        return guarded.setMode != None && now && now->mode == guarded.setMode;
+        return std::ranges::all_of(mModesSet,
+                                   [&](const ModeSet& set) { return currentModeOf(display, set.output) == set.mode; });
     }
 
-    std::vector<GuardedDisplay> mDisplays;
+    std::optional<Layout> mLayout;
+    std::vector<ModeSet> mModesSet;
 };
 
 // Leaves Ferlow's process: the process Ferlow started exits at once, so Ferlow

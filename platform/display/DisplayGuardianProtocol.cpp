@@ -6,30 +6,42 @@ namespace DisplayGuardianProtocol {
 
 namespace {
 
-constexpr std::string_view kSave = "save";
+constexpr std::string_view kLayout = "layout";
 constexpr std::string_view kSet = "set";
 constexpr std::string_view kRelease = "release";
 
-// The most outputs one CRTC can drive in any real configuration, with room to
-// spare; bounds what a garbled line can make the guardian allocate.
+// The most CRTCs a screen and outputs one CRTC can drive in any real
+// configuration, with room to spare; they bound what a garbled line can make
+// the guardian allocate.
+constexpr std::size_t kMaxCrtcs = 256;
 constexpr std::size_t kMaxOutputsPerCrtc = 64;
 
-std::optional<Message> decodeSave(std::istream& in)
+bool decodeCrtc(std::istream& in, CrtcSetting& crtc)
 {
-    SavedDisplay saved;
-    CrtcSetting& crtc = saved.original;
-    ScreenSize& screen = saved.screen;
     std::size_t outputCount = 0;
-    in >> saved.output >> crtc.crtc >> crtc.mode >> crtc.x >> crtc.y >> crtc.rotation >> screen.width >> screen.height
-        >> screen.widthMM >> screen.heightMM >> outputCount;
+    in >> crtc.crtc >> crtc.mode >> crtc.x >> crtc.y >> crtc.rotation >> outputCount;
     if (!in || outputCount > kMaxOutputsPerCrtc)
-        return std::nullopt;
+        return false;
     crtc.outputs.resize(outputCount);
     for (RROutput& output : crtc.outputs)
         in >> output;
-    if (!in)
+    return static_cast<bool>(in);
+}
+
+std::optional<Message> decodeLayout(std::istream& in)
+{
+    Layout layout;
+    ScreenSize& screen = layout.screen;
+    std::size_t crtcCount = 0;
+    in >> screen.width >> screen.height >> screen.widthMM >> screen.heightMM >> crtcCount;
+    if (!in || crtcCount > kMaxCrtcs)
         return std::nullopt;
-    return saved;
+    layout.crtcs.resize(crtcCount);
+    for (CrtcSetting& crtc : layout.crtcs) {
+        if (!decodeCrtc(in, crtc))
+            return std::nullopt;
+    }
+    return layout;
 }
 
 std::optional<Message> decodeSet(std::istream& in)
@@ -44,15 +56,17 @@ std::optional<Message> decodeSet(std::istream& in)
 struct Encoder {
     std::ostringstream& out;
 
-    void operator()(const SavedDisplay& saved) const
+    void operator()(const Layout& layout) const
     {
-        const CrtcSetting& crtc = saved.original;
-        const ScreenSize& screen = saved.screen;
-        out << kSave << ' ' << saved.output << ' ' << crtc.crtc << ' ' << crtc.mode << ' ' << crtc.x << ' ' << crtc.y
-            << ' ' << crtc.rotation << ' ' << screen.width << ' ' << screen.height << ' ' << screen.widthMM << ' '
-            << screen.heightMM << ' ' << crtc.outputs.size();
-        for (RROutput output : crtc.outputs)
-            out << ' ' << output;
+        const ScreenSize& screen = layout.screen;
+        out << kLayout << ' ' << screen.width << ' ' << screen.height << ' ' << screen.widthMM << ' '
+            << screen.heightMM << ' ' << layout.crtcs.size();
+        for (const CrtcSetting& crtc : layout.crtcs) {
+            out << ' ' << crtc.crtc << ' ' << crtc.mode << ' ' << crtc.x << ' ' << crtc.y << ' ' << crtc.rotation << ' '
+                << crtc.outputs.size();
+            for (RROutput output : crtc.outputs)
+                out << ' ' << output;
+        }
     }
     void operator()(const ModeSet& set) const { out << kSet << ' ' << set.output << ' ' << set.mode; }
     void operator()(const Release&) const { out << kRelease; }
@@ -74,8 +88,8 @@ std::optional<Message> decode(std::string_view line)
     std::string word;
     in >> word;
     std::optional<Message> message;
-    if (word == kSave)
-        message = decodeSave(in);
+    if (word == kLayout)
+        message = decodeLayout(in);
     else if (word == kSet)
         message = decodeSet(in);
     else if (word == kRelease)

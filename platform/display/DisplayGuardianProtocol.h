@@ -10,9 +10,10 @@
 // What Ferlow tells its display guardian over their socket: one text line per
 // message, so a stuck guardian can be understood with strace.
 //
-//   save <output> <crtc> <mode> <x> <y> <rotation> <width> <height>
-//        <width-mm> <height-mm> <output-count> <outputs...>
-//                             an output's mode before the first switch
+//   layout <width> <height> <width-mm> <height-mm> <crtc-count>
+//          then for each CRTC: <crtc> <mode> <x> <y> <rotation>
+//                              <output-count> <outputs...>
+//                             the whole layout before the first switch
 //   set <output> <mode>       the mode Ferlow is switching the output to
 //   release                   the displays are back; nothing left to guard
 //
@@ -30,7 +31,7 @@ struct Release {
     bool operator==(const Release&) const = default;
 };
 
-using Message = std::variant<SavedDisplay, ModeSet, Release>;
+using Message = std::variant<Layout, ModeSet, Release>;
 
 inline constexpr std::string_view kReady = "ready";
 

@@ -59,14 +59,9 @@ bool CannotSwitchDisplayServices::displaySwitchToMode(DisplayID, const DisplayMo
     return false;
 }
 
-int CannotSwitchDisplayServices::displayPixelsWide(DisplayID) const
+QRect CannotSwitchDisplayServices::displayBounds(DisplayID) const
 {
-    return 0;
-}
-
-int CannotSwitchDisplayServices::displayPixelsHigh(DisplayID) const
-{
-    return 0;
+    return {};
 }
 
 void CannotSwitchDisplayServices::releaseAllDisplays() {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QVariantMap>
 #include <cstdint>
 #include <memory>
@@ -27,19 +28,22 @@ inline constexpr char RefreshRate[] = "RefreshRate";
 inline constexpr char ModeID[] = "ModeID";
 } // namespace DisplayModeKey
 
-// The display services: the main display, its modes, the switch to another
-// mode and the way back to the original one.
+// The display services: the main display, where it stands, its modes, the
+// switch to another mode and the way back to the original layout.
 //
 // Contract:
 // - All calls come from the main thread.
 // - A display the services do not know (a stale or made-up ID) has no current
-//   mode, no modes and a size of 0 x 0, and cannot be switched.
-// - The original mode of a display is recorded once, just before its first
-//   switch since the services started or last released the displays; a second
-//   switch does not overwrite it.
-// - Before the first switch a guardian process runs that gives every switched
-//   display its original mode back if the program ends without releasing
-//   them (crash, SIGKILL). A switch the guardian cannot cover is refused.
+//   mode, no modes, empty bounds and a size of 0 x 0, and cannot be switched.
+// - A switch changes the mode of that display alone; every other display
+//   keeps its mode and its place on the desktop.
+// - The original layout of the displays (every display's mode and place, and
+//   the desktop's size) is recorded once, just before the first switch since
+//   the services started or last released the displays; a second switch does
+//   not overwrite it.
+// - Before the first switch a guardian process runs that gives the displays
+//   their original layout back if the program ends without releasing them
+//   (crash, SIGKILL). A switch the guardian cannot cover is refused.
 // - Destroying the services releases the displays, so a normal end of the
 //   program (return from main, exit, replace) gives the original modes back.
 class DisplayServices {
@@ -65,11 +69,15 @@ public:
     // Switches the display to one of its available modes. Result: whether it
     // switched.
     virtual bool displaySwitchToMode(DisplayID display, const DisplayModeDictionary& mode) = 0;
+    // Where the display stands on the desktop and the size of its current
+    // mode, turned as the display is turned, in the desktop's pixels.
+    virtual QRect displayBounds(DisplayID display) const = 0;
     // The size of the display's current mode, after any switch.
-    virtual int displayPixelsWide(DisplayID display) const = 0;
-    virtual int displayPixelsHigh(DisplayID display) const = 0;
-    // Gives every display back the mode it had before its first switch (no-op
-    // when none happened), and tells the guardian the release was clean.
+    int displayPixelsWide(DisplayID display) const { return displayBounds(display).width(); }
+    int displayPixelsHigh(DisplayID display) const { return displayBounds(display).height(); }
+    // Gives the displays back the layout they had before the first switch
+    // (no-op when none happened), and tells the guardian the release was
+    // clean.
     virtual void releaseAllDisplays() = 0;
 };
 
@@ -83,7 +91,6 @@ public:
     std::optional<DisplayModeDictionary> displayCurrentMode(DisplayID display) const override;
     std::vector<DisplayModeDictionary> displayAvailableModes(DisplayID display) const override;
     bool displaySwitchToMode(DisplayID display, const DisplayModeDictionary& mode) override;
-    int displayPixelsWide(DisplayID display) const override;
-    int displayPixelsHigh(DisplayID display) const override;
+    QRect displayBounds(DisplayID display) const override;
     void releaseAllDisplays() override;
 };

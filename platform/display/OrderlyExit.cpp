@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -66,4 +67,12 @@ void installOrderlyExitOnSignals()
     action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int signal : kOrderlyExitSignals)
         sigaction(signal, &action, nullptr);
+}
+
+bool orderlyExitRequested()
+{
+    if (gSignalPipe[kReadEnd] < 0)
+        return false;
+    pollfd pending{gSignalPipe[kReadEnd], POLLIN, 0};
+    return poll(&pending, 1, 0) > 0;
 }

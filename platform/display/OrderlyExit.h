@@ -13,3 +13,8 @@
 //
 // Call after the QCoreApplication exists; calling again re-arms the handlers.
 void installOrderlyExitOnSignals();
+
+// Whether a signal has asked the program to quit that the event loop has not
+// handled yet. Code that waits outside the event loop (for another process,
+// say) gives up when this turns true, so that the quit comes at once.
+bool orderlyExitRequested();

@@ -150,17 +150,38 @@ ScreenSize currentScreenSize(Display* display)
             DisplayHeightMM(display, screen)};
 }
 
-std::optional<CrtcSetting> currentCrtcSetting(Display* display, RRCrtc crtc)
+CrtcSetting crtcSettingOf(RRCrtc crtc, const XRRCrtcInfo& info)
 {
-    const ScreenResources resources = currentScreenResources(display);
-    const CrtcInfo info = resources ? crtcInfo(display, resources.get(), crtc) : nullptr;
-    if (!info)
-        return std::nullopt;
-    return CrtcSetting{crtc, info->mode, info->x, info->y, info->rotation,
-                       std::vector<RROutput>(info->outputs, info->outputs + info->noutput)};
+    return {crtc, info.mode, info.x, info.y, info.rotation,
+            std::vector<RROutput>(info.outputs, info.outputs + info.noutput)};
 }
 
-bool applyCrtcSetting(Display* display, const CrtcSetting& setting, const std::optional<ScreenSize>& desired)
+std::optional<Layout> currentLayout(Display* display)
+{
+    const ScreenResources resources = currentScreenResources(display);
+    if (!resources)
+        return std::nullopt;
+    Layout layout{currentScreenSize(display), {}};
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        const CrtcInfo info = crtcInfo(display, resources.get(), resources->crtcs[i]);
+        if (!info)
+            return std::nullopt;
+        layout.crtcs.push_back(crtcSettingOf(resources->crtcs[i], *info));
+    }
+    return layout;
+}
+
+RRMode currentModeOf(Display* display, RROutput output)
+{
+    const ScreenResources resources = currentScreenResources(display);
+    const OutputInfo info = resources ? outputInfo(display, resources.get(), output) : nullptr;
+    if (!info || info->crtc == None)
+        return None;
+    const CrtcInfo crtc = crtcInfo(display, resources.get(), info->crtc);
+    return crtc ? crtc->mode : None;
+}
+
+bool applyCrtcSetting(Display* display, const CrtcSetting& setting)
 {
     const ScreenResources resources = currentScreenResources(display);
     const XRRModeInfo* mode = resources ? findModeInfo(*resources, setting.mode) : nullptr;
@@ -168,7 +189,7 @@ bool applyCrtcSetting(Display* display, const CrtcSetting& setting, const std::o
         return false;
     const ScreenSize before = currentScreenSize(display);
     const Extent lit = litExtent(display, resources.get(), setting, *mode);
-    const ScreenSize target = desired ? atLeast(*desired, lit) : resizedScreen(before, lit.width, lit.height);
+    const ScreenSize target = resizedScreen(before, lit.width, lit.height);
     const ScreenSize roomy = atLeast(before, {target.width, target.height});
     if (roomy != before)
         setScreenSize(display, roomy);
@@ -181,6 +202,39 @@ bool applyCrtcSetting(Display* display, const CrtcSetting& setting, const std::o
     const ScreenSize final = applied ? target : before;
     if (final != roomy)
         setScreenSize(display, final);
+    return applied;
+}
+
+bool applyLayout(Display* display, const Layout& layout)
+{
+    const ScreenResources resources = currentScreenResources(display);
+    if (!resources)
+        return false;
+    bool applied = true;
+    std::vector<CrtcSetting> changed;
+    for (const CrtcSetting& saved : layout.crtcs) {
+        const CrtcInfo now = crtcInfo(display, resources.get(), saved.crtc);
+        if (!now)
+            applied = false; // a CRTC that went away with its hardware
+        else if (crtcSettingOf(saved.crtc, *now) != saved)
+            changed.push_back(saved);
+    }
+    for (const CrtcSetting& saved : changed) {
+        applied = XRRSetCrtcConfig(display, resources.get(), saved.crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
+                                   nullptr, 0)
+                      == RRSetConfigSuccess
+                  && applied;
+    }
+    if (currentScreenSize(display) != layout.screen)
+        setScreenSize(display, layout.screen);
+    for (CrtcSetting& saved : changed) {
+        if (saved.mode == None)
+            continue;
+        applied = XRRSetCrtcConfig(display, resources.get(), saved.crtc, CurrentTime, saved.x, saved.y, saved.mode,
+                                   saved.rotation, saved.outputs.data(), static_cast<int>(saved.outputs.size()))
+                      == RRSetConfigSuccess
+                  && applied;
+    }
     return applied;
 }
 

@@ -33,13 +33,14 @@ struct ScreenSize {
     bool operator==(const ScreenSize&) const = default;
 };
 
-// An output as it was before the program first switched its mode.
-struct SavedDisplay {
-    RROutput output = None;
-    CrtcSetting original;
+// The whole configuration: every CRTC as it stands, lit or dark, and the
+// screen's size. Putting it back undoes any change of modes and positions,
+// whoever made it (a desktop may move the other outputs when one changes).
+struct Layout {
     ScreenSize screen;
+    std::vector<CrtcSetting> crtcs;
 
-    bool operator==(const SavedDisplay&) const = default;
+    bool operator==(const Layout&) const = default;
 };
 
 struct ScreenResourcesDeleter {
@@ -83,18 +84,29 @@ double refreshRate(const XRRModeInfo& mode);
 // change made a moment ago by a few milliseconds. Millimetres only give the
 // desktop its dots per inch, so that lag never makes a mode fail.
 ScreenSize currentScreenSize(Display* display);
-std::optional<CrtcSetting> currentCrtcSetting(Display* display, RRCrtc crtc);
+CrtcSetting crtcSettingOf(RRCrtc crtc, const XRRCrtcInfo& info);
+// Every CRTC and the screen's size; nothing when the server answers no
+// resources. Call inside an XErrorTrap.
+std::optional<Layout> currentLayout(Display* display);
+// The mode the output shows now: None while it is dark or unknown. Call
+// inside an XErrorTrap.
+RRMode currentModeOf(Display* display, RROutput output);
 
-// Sets a CRTC and resizes the screen: to `desired` where it holds every lit
-// CRTC, else to exactly the area the lit CRTCs cover, at the screen's current
-// dots per millimetre (a mode bigger than the screen cannot be shown, and a
-// screen bigger than its CRTCs leaves desktop the user cannot see). The screen
-// grows before the CRTC changes and shrinks after it, because the server
-// refuses a CRTC that reaches outside the screen. Returns whether the CRTC was
-// set; the screen size is put back when it was not. Call inside a ServerGrab,
-// so that no other client changes the configuration halfway, and inside an
-// XErrorTrap.
-bool applyCrtcSetting(Display* display, const CrtcSetting& setting, const std::optional<ScreenSize>& desired);
+// Sets a CRTC and resizes the screen to exactly the area the lit CRTCs then
+// cover, at the screen's current dots per millimetre (a mode bigger than the
+// screen cannot be shown, and a screen bigger than its CRTCs leaves desktop
+// the user cannot see). The screen grows before the CRTC changes and shrinks
+// after it, because the server refuses a CRTC that reaches outside the
+// screen. Returns whether the CRTC was set; the screen size is put back when
+// it was not. Call inside a ServerGrab, so that no other client changes the
+// configuration halfway, and inside an XErrorTrap.
+bool applyCrtcSetting(Display* display, const CrtcSetting& setting);
+
+// Puts the layout back. Only the CRTCs that differ from it are touched: each
+// goes dark first, so that the screen can take its old size whatever stands
+// where now, then lights as it was. Returns whether every request took. Call
+// inside a ServerGrab and an XErrorTrap.
+bool applyLayout(Display* display, const Layout& layout);
 
 // `current` scaled to a new size in pixels at the same dots per millimetre.
 ScreenSize resizedScreen(const ScreenSize& current, int width, int height);

@@ -46,12 +46,6 @@ bool offersMode(const XRROutputInfo& output, RRMode mode)
     return std::ranges::find(modes, mode) != modes.end();
 }
 
-CrtcSetting settingOf(RRCrtc crtc, const XRRCrtcInfo& info)
-{
-    const std::vector<RROutput> outputs(info.outputs, info.outputs + info.noutput);
-    return {crtc, info.mode, info.x, info.y, info.rotation, outputs};
-}
-
 } // namespace
 
 std::unique_ptr<XRandRDisplayServices> XRandRDisplayServices::connect()
@@ -125,15 +119,15 @@ bool XRandRDisplayServices::displaySwitchToMode(DisplayID display, const Display
     const auto current = isNumber ? settingOffering(display, wanted) : std::nullopt;
     if (!current)
         return false;
-    const RROutput output = display;
-    if (!isSaved(output) && !saveBeforeFirstSwitch(output, *current))
+    if (!mOriginalLayout && !saveLayoutBeforeFirstSwitch())
         return false;
+    const RROutput output = display;
     if (!mGuardian->modeSet(output, wanted))
         return false;
 
     CrtcSetting switched = *current;
     switched.mode = wanted;
-    if (applyAlone(switched, std::nullopt))
+    if (applyAlone([&] { return applyCrtcSetting(mDisplay.get(), switched); }))
         return true;
     // The display still shows the mode it had; the guardian must look for
     // that one.
@@ -141,31 +135,27 @@ bool XRandRDisplayServices::displaySwitchToMode(DisplayID display, const Display
     return false;
 }
 
-int XRandRDisplayServices::displayPixelsWide(DisplayID display) const
+QRect XRandRDisplayServices::displayBounds(DisplayID display) const
 {
-    return crtcSize(display).width;
-}
-
-int XRandRDisplayServices::displayPixelsHigh(DisplayID display) const
-{
-    return crtcSize(display).height;
+    XErrorTrap trap(mDisplay.get());
+    const auto state = outputState(display);
+    if (!state || !state->crtc)
+        return {};
+    const XRRCrtcInfo& crtc = *state->crtc;
+    return {crtc.x, crtc.y, static_cast<int>(crtc.width), static_cast<int>(crtc.height)};
 }
 
 void XRandRDisplayServices::releaseAllDisplays()
 {
-    if (mSaved.empty())
+    if (!mOriginalLayout)
         return;
-    // The last saved first, so that the screen ends at the size it had before
-    // the first switch.
-    bool restored = true;
-    for (auto it = mSaved.rbegin(); it != mSaved.rend(); ++it)
-        restored = applyAlone(it->original, it->screen) && restored;
+    const bool restored = applyAlone([&] { return applyLayout(mDisplay.get(), *mOriginalLayout); });
     // A release that did not restore everything is not clean: the guardian,
     // left without a release, tries again on its own connection.
     if (restored)
         mGuardian->release();
     mGuardian.reset();
-    mSaved.clear();
+    mOriginalLayout.reset();
 }
 
 std::optional<XRandRDisplayServices::OutputState> XRandRDisplayServices::outputState(DisplayID display) const
@@ -188,27 +178,19 @@ std::optional<CrtcSetting> XRandRDisplayServices::settingOffering(DisplayID disp
     const auto state = outputState(display);
     if (!state || !state->crtc || !offersMode(*state->output, mode))
         return std::nullopt;
-    return settingOf(state->output->crtc, *state->crtc);
+    return crtcSettingOf(state->output->crtc, *state->crtc);
 }
 
-bool XRandRDisplayServices::applyAlone(const CrtcSetting& setting, const std::optional<ScreenSize>& screen)
+template <typename Change>
+bool XRandRDisplayServices::applyAlone(const Change& change)
 {
     XErrorTrap trap(mDisplay.get());
     bool applied = false;
     {
         ServerGrab grab(mDisplay.get());
-        applied = applyCrtcSetting(mDisplay.get(), setting, screen);
+        applied = change();
     }
     return applied && !trap.caughtError();
-}
-
-XRandRDisplayServices::PixelSize XRandRDisplayServices::crtcSize(DisplayID display) const
-{
-    XErrorTrap trap(mDisplay.get());
-    const auto state = outputState(display);
-    if (!state || !state->crtc)
-        return {};
-    return {static_cast<int>(state->crtc->width), static_cast<int>(state->crtc->height)};
 }
 
 DisplayModeDictionary XRandRDisplayServices::dictionary(const XRRModeInfo& mode) const
@@ -224,20 +206,22 @@ DisplayModeDictionary XRandRDisplayServices::dictionary(const XRRModeInfo& mode)
     };
 }
 
-bool XRandRDisplayServices::isSaved(RROutput output) const
+bool XRandRDisplayServices::saveLayoutBeforeFirstSwitch()
 {
-    return std::ranges::any_of(mSaved, [output](const SavedDisplay& saved) { return saved.output == output; });
-}
-
-bool XRandRDisplayServices::saveBeforeFirstSwitch(RROutput output, const CrtcSetting& current)
-{
-    if (!mGuardian)
-        mGuardian = DisplayGuardian::start(DisplayString(mDisplay.get()));
-    if (!mGuardian)
+    std::optional<Layout> layout;
+    {
+        XErrorTrap trap(mDisplay.get());
+        layout = currentLayout(mDisplay.get());
+        if (trap.caughtError())
+            return false;
+    }
+    if (!layout)
         return false;
-    const SavedDisplay saved{output, current, currentScreenSize(mDisplay.get())};
-    if (!mGuardian->save(saved))
+    mGuardian = DisplayGuardian::start(DisplayString(mDisplay.get()));
+    if (!mGuardian || !mGuardian->save(*layout)) {
+        mGuardian.reset();
         return false;
-    mSaved.push_back(saved);
+    }
+    mOriginalLayout = std::move(layout);
     return true;
 }

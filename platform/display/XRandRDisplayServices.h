@@ -27,10 +27,11 @@
 // - "ModeID": the RandR mode's XID, what a switch sets.
 // The same size at two refresh rates makes two modes.
 //
-// A switch sets the output's CRTC to the mode where it stands, with its
-// rotation and outputs, and sizes the screen to what the CRTCs then cover;
-// releasing puts back the CRTC and the screen size recorded before the first
-// switch.
+// A display's bounds are its CRTC's place and size on the screen. A switch
+// sets the output's CRTC to the mode where it stands, with its rotation and
+// outputs, leaves every other CRTC as it is, and sizes the screen to what the
+// CRTCs then cover; releasing puts back every CRTC and the screen size as
+// they were before the first switch.
 class XRandRDisplayServices final : public DisplayServices {
 public:
     // nullptr when there is no X server, it lacks RandR 1.2, or it is
@@ -44,8 +45,7 @@ public:
     std::optional<DisplayModeDictionary> displayCurrentMode(DisplayID display) const override;
     std::vector<DisplayModeDictionary> displayAvailableModes(DisplayID display) const override;
     bool displaySwitchToMode(DisplayID display, const DisplayModeDictionary& mode) override;
-    int displayPixelsWide(DisplayID display) const override;
-    int displayPixelsHigh(DisplayID display) const override;
+    QRect displayBounds(DisplayID display) const override;
     void releaseAllDisplays() override;
 
 private:
@@ -59,24 +59,18 @@ private:
     explicit XRandRDisplayServices(DisplayConnection display);
     // Inside an XErrorTrap.
     std::optional<OutputState> outputState(DisplayID display) const;
-    struct PixelSize {
-        int width = 0;
-        int height = 0;
-    };
-    // What the display's CRTC shows, turned as the display is turned.
-    PixelSize crtcSize(DisplayID display) const;
     // The display's CRTC setting, when the display is lit and offers `mode`.
     std::optional<CrtcSetting> settingOffering(DisplayID display, RRMode mode) const;
-    // Applies a setting with the server grabbed, so that no other client
-    // changes the configuration halfway; whether it took.
-    bool applyAlone(const CrtcSetting& setting, const std::optional<ScreenSize>& screen);
+    // Runs a change of the configuration with the server grabbed, so that no
+    // other client changes it halfway; whether every request took.
+    template <typename Change>
+    bool applyAlone(const Change& change);
     DisplayModeDictionary dictionary(const XRRModeInfo& mode) const;
-    bool isSaved(RROutput output) const;
-    // Records the output's mode before its first switch and hands it to the
-    // guardian, starting the guardian first if needed.
-    bool saveBeforeFirstSwitch(RROutput output, const CrtcSetting& current);
+    // Records the layout before the first switch and hands it to a guardian
+    // started for it.
+    bool saveLayoutBeforeFirstSwitch();
 
     DisplayConnection mDisplay;
-    std::vector<SavedDisplay> mSaved;
+    std::optional<Layout> mOriginalLayout;
     std::unique_ptr<DisplayGuardian> mGuardian;
 };

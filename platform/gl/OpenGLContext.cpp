@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <QOpenGLFramebufferObject>
 #include <QSurface>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWindow>
 
 namespace {
@@ -43,9 +41,7 @@ OpenGLContext::OpenGLContext(std::unique_ptr<QOpenGLContext> context, int sample
 // The framebuffer is the context's own: it goes while the context is current.
 OpenGLContext::~OpenGLContext()
 {
-    if (mMultisample && mDrawable && mContext->makeCurrent(mDrawable))
-        mMultisample.reset();
-    mContext.reset();
+    clearDrawable();
 }
 
 void OpenGLContext::setDrawable(QSurface* surface)
@@ -59,21 +55,6 @@ bool OpenGLContext::makeCurrentContext()
         return false;
     bindMultisampleFramebuffer();
     return true;
-}
-
-QWindow* OpenGLContext::setFullScreen()
-{
-    auto window = std::make_unique<QWindow>();
-    window->setSurfaceType(QSurface::OpenGLSurface);
-    window->setFormat(mContext->format());
-    window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    window->setScreen(screen);
-    window->setGeometry(screen->geometry());
-    window->showFullScreen();
-    mFullScreenWindow = std::move(window);
-    mDrawable = mFullScreenWindow.get();
-    return mFullScreenWindow.get();
 }
 
 // Follows the drawable's size; leaves the multisampled framebuffer bound.
@@ -115,14 +96,22 @@ void OpenGLContext::setSamples(const PixelFormat& format)
     mSamples = std::max(format.surfaceFormat().samples(), 0);
 }
 
+// The framebuffer goes in this context, made current on the drawable for
+// that: a framebuffer object is not shared, and Qt leaves one freed under
+// another context to the share group, which deletes its name in whichever
+// context of the group is current next.
 void OpenGLContext::clearDrawable()
 {
-    if (QOpenGLContext::currentContext() == mContext.get()) {
-        mMultisample.reset();
+    QOpenGLContext* previous = QOpenGLContext::currentContext();
+    QSurface* previousSurface = previous ? previous->surface() : nullptr;
+    if (mMultisample && previous != mContext.get())
+        mContext->makeCurrent(mDrawable);
+    mMultisample.reset();
+    if (previous && previous != mContext.get())
+        previous->makeCurrent(previousSurface);
+    else if (QOpenGLContext::currentContext() == mContext.get())
         mContext->doneCurrent();
-    }
     mDrawable = nullptr;
-    mFullScreenWindow.reset();
 }
 
 void OpenGLContext::clearCurrentContext()

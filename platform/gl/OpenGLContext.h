@@ -6,7 +6,6 @@ class PixelFormat;
 class QOpenGLContext;
 class QOpenGLFramebufferObject;
 class QSurface;
-class QWindow;
 
 // An OpenGL context with the drawable it presents to. Contexts made with a
 // share context belong to its share group: display lists and textures made
@@ -27,11 +26,10 @@ public:
     OpenGLContext(const OpenGLContext&) = delete;
     OpenGLContext& operator=(const OpenGLContext&) = delete;
 
-    // The drawable this context draws to and presents (a window's surface).
+    // The drawable this context draws to and presents (a window's surface),
+    // which must outlive its use here: until clearDrawable or the context's
+    // end.
     void setDrawable(QSurface* surface);
-    // Makes the drawable a borderless window of the context's own that covers
-    // the main screen, shown above every other window; returns it.
-    QWindow* setFullScreen();
     QSurface* drawable() const { return mDrawable; }
     // Makes this context current on its drawable; false without a drawable.
     bool makeCurrentContext();
@@ -43,8 +41,10 @@ public:
     // Leaves the context current with the default framebuffer bound.
     void setSamples(const PixelFormat& format);
     int samples() const { return mSamples; }
-    // Detaches the drawable (a full-screen window goes); the context can no
-    // longer present.
+    // Detaches the drawable; the context can no longer present. The
+    // multisampled framebuffer drawn into for it goes too, freed in this
+    // context made current on the drawable for that; the context current
+    // before (none, or another) is current again afterwards.
     void clearDrawable();
     // Leaves no context current on this thread.
     static void clearCurrentContext();
@@ -57,7 +57,6 @@ private:
 
     std::unique_ptr<QOpenGLContext> mContext;
     QSurface* mDrawable = nullptr;
-    std::unique_ptr<QWindow> mFullScreenWindow;
     int mSamples = 0;
     std::unique_ptr<QOpenGLFramebufferObject> mMultisample;
 };

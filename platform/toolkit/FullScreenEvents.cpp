@@ -51,6 +51,8 @@ bool FullScreenEvents::eventFilter(QObject* receiver, QEvent* event)
         mQuitRequested = true;
         return false;
     case QEvent::ShortcutOverride:
+        if (!mKeyboardHeld && static_cast<QKeyEvent&>(*event).matches(QKeySequence::Quit))
+            return false;
         // Claimed, so that no menu shortcut fires: the key press follows and
         // is queued like any other.
         event->accept();

@@ -7,11 +7,16 @@
 #include <optional>
 #include <variant>
 
-// While a full-screen loop runs, every input event of the application is
-// taken away from its receiver and queued here, so that nothing reaches the
-// windows, the view or the toolbar; the loop takes the events one by one.
-// Timers, painting and everything else go on as usual. A request to quit
-// the application (an orderly exit on a signal) is noted, not held back.
+// While full screen runs, every input event of the application is taken
+// away from its receiver and queued here, so that nothing reaches the
+// windows, the view or the toolbar; the full-screen loop takes the events one
+// by one. Timers, painting and everything else go on as usual. A request to
+// quit the application (an orderly exit on a signal, the Quit command) is
+// noted, not held back.
+//
+// Until full screen holds the keyboard, the application's quit shortcut
+// (Ctrl+Q) still reaches its command: keys typed then were meant for the
+// window. From then on it is a key like any other.
 class FullScreenEvents : public QObject {
 public:
     using Event = std::variant<KeyEvent, MouseEvent, ScrollEvent>;
@@ -23,6 +28,7 @@ public:
     // The oldest queued event, removed from the queue.
     std::optional<Event> next();
     bool quitRequested() const { return mQuitRequested; }
+    void holdKeyboard() { mKeyboardHeld = true; }
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override;
@@ -30,6 +36,7 @@ protected:
 private:
     std::deque<Event> mQueue;
     bool mQuitRequested = false;
+    bool mKeyboardHeld = false;
 };
 
 // The event's type: 1 for a left mouse press, 10 for a key press, and so on.

@@ -19,17 +19,17 @@
 #include <QWheelEvent>
 #include <array>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace {
 
 class FullScreen : public testing::Test {
 protected:
     // The display can switch modes (display capture) or not (view full screen).
-    void start(bool canSwitch)
+    void start(bool canSwitch) { start(std::make_unique<ListedDisplayServices>(offered(), current(), canSwitch)); }
+    void start(std::unique_ptr<ListedDisplayServices> display)
     {
         ensureGuiApplication();
-        auto display = std::make_unique<ListedDisplayServices>(
-            std::vector{displayMode(800, 600, 24), displayMode(1024, 768, 24)}, displayMode(1920, 1080, 24), canSwitch);
         services = display.get();
         DisplayServices::replace(std::move(display));
         interface = std::make_unique<FerlowInterface>();
@@ -49,7 +49,10 @@ protected:
     {
         steps.emplace_back(2000, [this] { key(Qt::Key_Escape, "\x1b"); });
         mPlan = std::move(steps);
-        auto* loopStarted = new QTimer(&mSteps);
+        // Steps an earlier run left unrun (its last Escape) go: they would
+        // end this run early.
+        mSteps = std::make_unique<QObject>();
+        auto* loopStarted = new QTimer(mSteps.get());
         QObject::connect(loopStarted, &QTimer::timeout, [this, loopStarted] {
             if (!controller().inFullScreenLoop())
                 return;
@@ -63,7 +66,7 @@ protected:
     {
         if (index >= mPlan.size())
             return;
-        QTimer::singleShot(std::max(1, mPlan[index].first - previousAt), &mSteps, [this, index] {
+        QTimer::singleShot(std::max(1, mPlan[index].first - previousAt), mSteps.get(), [this, index] {
             mPlan[index].second();
             scheduleStep(index + 1, mPlan[index].first);
         });
@@ -77,13 +80,22 @@ protected:
         (void)text;
     }
 
+    static std::vector<DisplayModeDictionary> offered() { return {displayMode(800, 600, 24), displayMode(1024, 768, 24)}; }
+    static DisplayModeDictionary current() { return displayMode(1920, 1080, 24); }
+    void chooseResolution(int item)
+    {
+        PopUpButton& menu = *interface->preferencesPanel()->resolutionPopUpButton;
+        menu.selectItemAtIndex(item);
+        interface->prefsController()->selectResolution();
+    }
+
     FerlowOpenGLView* view() const { return interface->view(); }
     MainController& controller() const { return *interface->controller(); }
     Scene& scene() const { return *view()->getScene(); }
 
     std::unique_ptr<FerlowInterface> interface;
     ListedDisplayServices* services = nullptr;
-    QObject mSteps; // steps not run by the end of a test go with it
+    std::unique_ptr<QObject> mSteps; // steps not run by the end of a run go with it
     std::vector<std::pair<int, std::function<void()>>> mPlan;
 };
 
@@ -152,11 +164,7 @@ TEST_F(FullScreen, EscapeInTheWindowDoesNothingAndFullScreenStillEnters)
 TEST_F(FullScreen, CapturePathDrawsItsOwnFramesAtTheChosenModeWithoutTheTimer)
 {
     start(true);
-    {
-        PopUpButton& menu = *interface->preferencesPanel()->resolutionPopUpButton;
-        menu.selectItemAtIndex(2); // 800 x 600
-        interface->prefsController()->selectResolution();
-    }
+    chooseResolution(2); // 800 x 600
     bool noTimer = false, capturing = false;
     std::array<GLint, 4> viewport{};
     double pathBefore = 0, pathDuring = 0;
@@ -254,6 +262,58 @@ TEST_F(FullScreen, CaptureFallsBackToASingleSampledContext)
     EXPECT_TRUE(capturing);
     EXPECT_GT(pathDuring, pathBefore);
     EXPECT_EQ(services->releases, 1);
+}
+
+// Full Screen asked for again while one runs (a command that slipped past
+// the input it takes, a script) returns at once and leaves the stay alone.
+TEST_F(FullScreen, ASecondFullScreenDuringOneDoesNothing)
+{
+    for (const bool canSwitch : {false, true}) {
+        start(canSwitch);
+        bool returnedAtOnce = false, stillInside = false;
+        runFullScreen({{200,
+                        [&] {
+                            controller().selectFullScreen();
+                            returnedAtOnce = controller().inFullScreenLoop();
+                        }},
+                       {300, [&] { stillInside = controller().inFullScreenLoop(); }},
+                       {350, [&] { key(Qt::Key_Escape, "\x1b"); }}});
+        EXPECT_TRUE(returnedAtOnce) << canSwitch;
+        EXPECT_TRUE(stillInside) << canSwitch;
+        EXPECT_EQ(services->switches.size(), 0) << canSwitch;
+        EXPECT_EQ(services->releases, canSwitch ? 1 : 0) << canSwitch;
+        interface.reset();
+    }
+}
+
+// A step that throws (here the mode switch) takes every step before it back
+// on its way out: the displays released, the cursor shown, the capture
+// window gone, the timer running; and the next Full Screen works.
+TEST_F(FullScreen, AnExceptionInAStepUndoesTheStepsBeforeIt)
+{
+    class ThrowingSwitch : public ListedDisplayServices {
+    public:
+        using ListedDisplayServices::ListedDisplayServices;
+        bool displaySwitchToMode(DisplayID, const DisplayModeDictionary&) override
+        {
+            throw std::runtime_error("the switch failed");
+        }
+    };
+    start(std::make_unique<ThrowingSwitch>(offered(), current(), true));
+    chooseResolution(2);
+    const QWindowList windowsBefore = QGuiApplication::topLevelWindows();
+    EXPECT_THROW(controller().selectFullScreen(), std::runtime_error);
+    EXPECT_EQ(services->releases, 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::topLevelWindows(), windowsBefore);
+    EXPECT_FALSE(controller().isInFullScreenMode());
+    EXPECT_EQ(Timer::activeCount(), 1);
+
+    chooseResolution(0);
+    bool capturing = false;
+    runFullScreen({{200, [&] { capturing = controller().isInFullScreenMode(); }}});
+    EXPECT_TRUE(capturing);
+    EXPECT_EQ(services->releases, 2);
 }
 
 TEST_F(FullScreen, RefusedCaptureStaysWindowedWithTheTimerBack)

@@ -19,6 +19,7 @@ void expectUnknown(const DisplayServices& services, DisplayID display)
     EXPECT_TRUE(services.displayAvailableModes(display).empty());
     EXPECT_EQ(services.displayPixelsWide(display), 0);
     EXPECT_EQ(services.displayPixelsHigh(display), 0);
+    EXPECT_TRUE(services.displayBounds(display).isEmpty());
 }
 
 TEST(CannotSwitchDisplayServices, KnowsNoDisplayAndSwitchesNothing)
@@ -83,6 +84,8 @@ TEST(DisplayServices, PlatformServicesDescribeTheServerTheyRunOn)
     }
     EXPECT_EQ(services.displayPixelsWide(main), current->value(DisplayModeKey::Width).toInt());
     EXPECT_EQ(services.displayPixelsHigh(main), current->value(DisplayModeKey::Height).toInt());
+    // Xvfb's one screen stands at the desktop's origin.
+    EXPECT_EQ(services.displayBounds(main), QRect(0, 0, services.displayPixelsWide(main), services.displayPixelsHigh(main)));
 
     auto unknownMode = *current;
     unknownMode[DisplayModeKey::ModeID] = qint64(-1);

@@ -22,6 +22,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -146,6 +147,8 @@ protected:
         ASSERT_NE(mMain, kNoDisplay);
         mOriginal = crtcSetting();
         mOriginalScreen = currentScreenSize(mX.get());
+        mOriginalLayout = layout();
+        mOriginalPrimary = XRRGetOutputPrimary(mX.get(), DefaultRootWindow(mX.get()));
         ASSERT_EQ(mOriginal.mode, modeID(mode(k1024x768at60))) << "the server did not start in its first mode";
         // A released guardian exits on its own time; one of an earlier test
         // may still be on its way out.
@@ -156,13 +159,20 @@ protected:
     void TearDown() override
     {
         mServices.reset();
-        if (mX && crtcSetting() != mOriginal)
-            userSets(mOriginal, mOriginalScreen);
+        if (!mX)
+            return;
+        XErrorTrap trap(mX.get());
+        ServerGrab grab(mX.get());
+        XRRSetOutputPrimary(mX.get(), DefaultRootWindow(mX.get()), mOriginalPrimary);
+        if (currentLayout(mX.get()) != mOriginalLayout) {
+            EXPECT_TRUE(applyLayout(mX.get(), mOriginalLayout));
+        }
     }
 
-    DisplayModeDictionary mode(const ConfiguredMode& configured) const
+    DisplayModeDictionary mode(const ConfiguredMode& configured) const { return modeOf(mMain, configured); }
+    DisplayModeDictionary modeOf(DisplayID display, const ConfiguredMode& configured) const
     {
-        for (const auto& offered : mServices->displayAvailableModes(mMain)) {
+        for (const auto& offered : mServices->displayAvailableModes(display)) {
             if (matches(offered, configured))
                 return offered;
         }
@@ -171,29 +181,78 @@ protected:
         return {};
     }
 
-    CrtcSetting crtcSetting() const
+    CrtcSetting crtcSetting(RROutput display = None) const
     {
         const ScreenResources resources = currentScreenResources(mX.get());
-        const OutputInfo output = outputInfo(mX.get(), resources.get(), mMain);
-        return currentCrtcSetting(mX.get(), output->crtc).value();
+        const OutputInfo output = outputInfo(mX.get(), resources.get(), display == None ? mMain : display);
+        return crtcSettingOf(output->crtc, *crtcInfo(mX.get(), resources.get(), output->crtc));
+    }
+
+    Layout layout() const
+    {
+        XErrorTrap trap(mX.get());
+        return currentLayout(mX.get()).value();
+    }
+
+    RROutput outputNamed(std::string_view name) const
+    {
+        XErrorTrap trap(mX.get());
+        const ScreenResources resources = currentScreenResources(mX.get());
+        for (int i = 0; i < resources->noutput; ++i) {
+            const OutputInfo info = outputInfo(mX.get(), resources.get(), resources->outputs[i]);
+            if (info && name == info->name)
+                return resources->outputs[i];
+        }
+        ADD_FAILURE() << "no output " << name;
+        return None;
+    }
+
+    // A second monitor, the main one, to the right of the first, as
+    // `xrandr` sets it up for a user; the services then see it as the main
+    // display.
+    void secondMonitorRightOfTheFirst()
+    {
+        for (const QStringList& arguments :
+             {QStringList{"--addmode", "DUMMY1", "1024x768"}, QStringList{"--addmode", "DUMMY1", "800x600"},
+              QStringList{"--output", "DUMMY1", "--mode", "1024x768", "--right-of", "DUMMY0", "--primary"}}) {
+            QProcess xrandr;
+            xrandr.start(QStringLiteral("xrandr"), arguments);
+            ASSERT_TRUE(xrandr.waitForFinished(kChildTimeoutMs));
+            ASSERT_EQ(xrandr.exitCode(), 0) << xrandr.readAllStandardError().toStdString();
+        }
+        // The dummy driver tells a monitor connected once it shows a mode, and
+        // the server learns that at its next probe of the outputs, as any
+        // desktop's display settings make one.
+        ScreenResources(XRRGetScreenResources(mX.get(), DefaultRootWindow(mX.get())));
+        mMain = mServices->mainDisplayID();
+        ASSERT_EQ(mMain, outputNamed("DUMMY1"));
     }
 
     RRMode shownMode() const { return crtcSetting().mode; }
 
     // Changes the mode behind the services' back, as the user's display
     // settings would.
-    void userSets(const CrtcSetting& setting, const std::optional<ScreenSize>& screen) const
+    void userSets(const CrtcSetting& setting) const
     {
         XErrorTrap trap(mX.get());
         ServerGrab grab(mX.get());
-        ASSERT_TRUE(applyCrtcSetting(mX.get(), setting, screen));
+        ASSERT_TRUE(applyCrtcSetting(mX.get(), setting));
     }
 
     void userSwitches(const ConfiguredMode& configured) const
     {
         CrtcSetting setting = crtcSetting();
         setting.mode = modeID(mode(configured));
-        userSets(setting, std::nullopt);
+        userSets(setting);
+    }
+
+    // As a desktop does when a monitor beside it changes its size.
+    void desktopMoves(RROutput output, int x, int y) const
+    {
+        CrtcSetting setting = crtcSetting(output);
+        setting.x = x;
+        setting.y = y;
+        userSets(setting);
     }
 
     std::string displayName() const { return DisplayString(mX.get()); }
@@ -218,6 +277,8 @@ protected:
     DisplayID mMain = kNoDisplay;
     CrtcSetting mOriginal;
     ScreenSize mOriginalScreen;
+    Layout mOriginalLayout;
+    RROutput mOriginalPrimary = None;
 };
 
 TEST_F(XorgDummy, ListsTheMainOutputsModesInTheServersOrder)
@@ -277,6 +338,25 @@ TEST_F(XorgDummy, SwitchesWithTheScreenAndReleasesToTheOriginal)
 
     mServices->releaseAllDisplays();
     EXPECT_EQ(crtcSetting(), mOriginal);
+}
+
+TEST_F(XorgDummy, SwitchesTheMainMonitorAloneAndReleasesTheWholeLayout)
+{
+    secondMonitorRightOfTheFirst();
+    const RROutput first = outputNamed("DUMMY0");
+    const Layout before = layout();
+    const CrtcSetting firstBefore = crtcSetting(first);
+    EXPECT_EQ(mServices->displayBounds(mMain), QRect(1024, 0, 1024, 768));
+
+    ASSERT_TRUE(mServices->displaySwitchToMode(mMain, mode(k800x600)));
+    EXPECT_EQ(mServices->displayBounds(mMain), QRect(1024, 0, 800, 600));
+    EXPECT_EQ(crtcSetting(first), firstBefore);
+    EXPECT_EQ(currentScreenSize(mX.get()).width, 1824);
+    EXPECT_EQ(currentScreenSize(mX.get()).height, 768);
+
+    desktopMoves(first, 0, 100);
+    mServices->releaseAllDisplays();
+    EXPECT_EQ(layout(), before);
 }
 
 TEST_F(XorgDummy, TheOriginalIsTheModeBeforeTheFirstSwitchSinceTheLastRelease)
@@ -348,6 +428,19 @@ TEST_F(XorgDummy, GuardianRestoresAfterSigkill)
     EXPECT_TRUE(eventually([&] { return shownMode() == mOriginal.mode; }));
     EXPECT_EQ(crtcSetting(), mOriginal);
     EXPECT_EQ(currentScreenSize(mX.get()), mOriginalScreen);
+    EXPECT_TRUE(eventually([&] { return guardianGone(); }));
+}
+
+TEST_F(XorgDummy, GuardianRestoresTheWholeLayoutAfterSigkill)
+{
+    secondMonitorRightOfTheFirst();
+    const Layout before = layout();
+    const auto child = startChild("wait", k800x600);
+    EXPECT_EQ(shownMode(), modeID(mode(k800x600)));
+    desktopMoves(outputNamed("DUMMY0"), 0, 100);
+    child->kill();
+    ASSERT_TRUE(child->waitForFinished(kChildTimeoutMs));
+    EXPECT_TRUE(eventually([&] { return layout() == before; }));
     EXPECT_TRUE(eventually([&] { return guardianGone(); }));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -16,6 +17,12 @@
 namespace {
 
 constexpr int kStartMilliseconds = 30000;
+// A screen changes its size once per change of modes: a read that fails
+// twice in a row does not meet such a change.
+constexpr int kScreenReads = 2;
+// The screen of the Xvfb desktops, and of weston's output in it.
+constexpr QSize kXvfbScreen{1280, 1024};
+const QString kXorg = QStringLiteral("/usr/lib/xorg/Xorg");
 // Pointer travel of a drag, in steps, so that the program sees it move.
 constexpr int kDragSteps = 12;
 constexpr unsigned int kWheelAway = 4;
@@ -63,6 +70,19 @@ std::vector<Window> viewableTopLevels(Display* display)
     return windows;
 }
 
+XErrorHandler gXlibHandler = nullptr;
+
+// Other programs' windows come and go between two requests about them, and
+// a change of modes resizes the screen between reading its size and reading
+// its pixels: such a request fails (XGetWindowAttributes answers 0,
+// XGetImage nothing) and the caller sees it, instead of Xlib ending the test.
+int tolerateVanishedWindows(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch)
+        return 0;
+    return gXlibHandler(display, error);
+}
+
 Window keyboardWindow(Display* display)
 {
     Window focus = None;
@@ -79,6 +99,8 @@ Desktop::Desktop(Kind kind)
     if (!mRuntime.isValid())
         throw std::runtime_error("no temporary folder");
     QFile::setPermissions(mRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!gXlibHandler)
+        gXlibHandler = XSetErrorHandler(tolerateVanishedWindows);
     startServer();
     if (kind == Kind::WindowManager)
         startWindowManager();
@@ -113,25 +135,60 @@ const char* Desktop::name(Kind kind)
         return "Openbox";
     case Kind::Wayland:
         return "Weston";
+    case Kind::XorgDummy:
+        return "XorgDummy";
     }
     return "";
+}
+
+std::optional<QString> Desktop::unavailable(Kind kind)
+{
+    if (kind == Kind::XorgDummy && !QFile::exists(kXorg))
+        return QStringLiteral("no Xorg installed (Debian: xserver-xorg-video-dummy)");
+    return std::nullopt;
 }
 
 // Xvfb on the first free display, which it names on its standard output;
 // it never resets between clients, so no client is ever refused.
 void Desktop::startServer()
 {
-    const QString screen = QStringLiteral("%1x%2x24").arg(mScreenSize.width()).arg(mScreenSize.height());
+    if (mKind == Kind::XorgDummy) {
+        startXorg();
+        return;
+    }
+    const QString screen = QStringLiteral("%1x%2x24").arg(kXvfbScreen.width()).arg(kXvfbScreen.height());
     mServer.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                            QStringLiteral("0"), screen, QStringLiteral("-noreset"),
                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!mServer.waitForStarted(kStartMilliseconds))
-        fail(QStringLiteral("Xvfb did not start"), mServer);
-    while (!mServer.canReadLine()) {
-        if (!mServer.waitForReadyRead(kStartMilliseconds))
-            fail(QStringLiteral("Xvfb named no display"), mServer);
+    readDisplayName(mServer);
+}
+
+// The server itself rather than Debian's Xorg wrapper, which admits only
+// users logged in on a console; it shares the active virtual terminal
+// instead of taking one over, reads no configuration of the system, and
+// takes no input device of the machine (see xorg-dummy.conf).
+void Desktop::startXorg()
+{
+    const QString configurations = mRuntime.filePath(QStringLiteral("xorg.conf.d"));
+    QDir().mkpath(configurations);
+    mServer.start(kXorg, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-config"),
+                          QStringLiteral(FERLOW_XORG_DUMMY_CONF), QStringLiteral("-configdir"), configurations,
+                          QStringLiteral("-logfile"), mRuntime.filePath(QStringLiteral("xorg.log")),
+                          QStringLiteral("-noreset"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                          QStringLiteral("-sharevts"), QStringLiteral("-novtswitch")});
+    readDisplayName(mServer);
+}
+
+void Desktop::readDisplayName(QProcess& server)
+{
+    const QString program = QFileInfo(server.program()).fileName();
+    if (!server.waitForStarted(kStartMilliseconds))
+        fail(program + QStringLiteral(" did not start"), server);
+    while (!server.canReadLine()) {
+        if (!server.waitForReadyRead(kStartMilliseconds))
+            fail(program + QStringLiteral(" named no display"), server);
     }
-    mDisplayName = QStringLiteral(":") + QString::fromLatin1(mServer.readLine()).trimmed();
+    mDisplayName = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
     mDisplay = XOpenDisplay(mDisplayName.toLatin1().constData());
     int event = 0, error = 0, major = 0, minor = 0;
     if (!mDisplay || !XTestQueryExtension(mDisplay, &event, &error, &major, &minor))
@@ -173,8 +230,8 @@ void Desktop::startCompositor()
     mHelper.start(QStringLiteral("weston"),
                   {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
                    QStringLiteral("--socket=") + kWaylandSocket, QStringLiteral("--config=") + config,
-                   QStringLiteral("--width=%1").arg(mScreenSize.width()),
-                   QStringLiteral("--height=%1").arg(mScreenSize.height())});
+                   QStringLiteral("--width=%1").arg(kXvfbScreen.width()),
+                   QStringLiteral("--height=%1").arg(kXvfbScreen.height())});
     // Away from the middle, where weston draws its pointer.
     const QPoint corner(10, 10);
     const bool shown = mHelper.waitForStarted(kStartMilliseconds) && QTest::qWaitFor(
@@ -236,7 +293,8 @@ void Desktop::moveTo(QPoint at)
 
 void Desktop::parkPointer()
 {
-    moveTo({mScreenSize.width() - 1, mScreenSize.height() - 1});
+    const QSize screen = screenSize();
+    moveTo({screen.width() - 1, screen.height() - 1});
 }
 
 void Desktop::button(unsigned int button, bool press)
@@ -268,10 +326,24 @@ void Desktop::wheel(QPoint at, int notches)
         click(at, notches > 0 ? kWheelAway : kWheelTowards);
 }
 
+QSize Desktop::screenSize() const
+{
+    XWindowAttributes root;
+    XGetWindowAttributes(mDisplay, DefaultRootWindow(mDisplay), &root);
+    return {root.width, root.height};
+}
+
+// A screen that shrank between its size and its pixels is read again at its
+// new size.
 QImage Desktop::capture() const
 {
-    XImage* shot = XGetImage(mDisplay, DefaultRootWindow(mDisplay), 0, 0, unsigned(mScreenSize.width()),
-                             unsigned(mScreenSize.height()), AllPlanes, ZPixmap);
+    QSize size;
+    XImage* shot = nullptr;
+    for (int attempt = 0; attempt < kScreenReads && !shot; ++attempt) {
+        size = screenSize();
+        shot = XGetImage(mDisplay, DefaultRootWindow(mDisplay), 0, 0, unsigned(size.width()), unsigned(size.height()),
+                         AllPlanes, ZPixmap);
+    }
     if (!shot || shot->bits_per_pixel != 32) {
         if (shot)
             XDestroyImage(shot);
@@ -279,7 +351,7 @@ QImage Desktop::capture() const
     }
     // A 24-bit screen holds a pixel in 32 bits, as QImage's RGB32 does, but
     // with its unused byte not necessarily opaque.
-    QImage image(mScreenSize, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         const auto* from = reinterpret_cast<const quint32*>(shot->data + y * shot->bytes_per_line);
         auto* to = reinterpret_cast<quint32*>(image.scanLine(y));
@@ -288,6 +360,39 @@ QImage Desktop::capture() const
     }
     XDestroyImage(shot);
     return image;
+}
+
+QRect Desktop::topWindow() const
+{
+    const std::vector<Window> windows = viewableTopLevels(mDisplay);
+    XWindowAttributes top;
+    if (windows.empty() || !XGetWindowAttributes(mDisplay, windows.back(), &top))
+        return {};
+    return {top.x, top.y, top.width, top.height};
+}
+
+bool Desktop::inputIsFree() const
+{
+    const Window root = DefaultRootWindow(mDisplay);
+    const bool keyboard = XGrabKeyboard(mDisplay, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    const bool pointer = XGrabPointer(mDisplay, root, False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime)
+                         == GrabSuccess;
+    XUngrabPointer(mDisplay, CurrentTime);
+    XUngrabKeyboard(mDisplay, CurrentTime);
+    XSync(mDisplay, False);
+    return keyboard && pointer;
+}
+
+QString Desktop::xrandr(const QStringList& arguments) const
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), mDisplayName);
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("xrandr"), arguments);
+    if (!tool.waitForFinished(kStartMilliseconds) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        fail(QStringLiteral("xrandr ") + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed"), tool);
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
 }
 
 // Without a window manager a program takes the keyboard itself; with one,
@@ -311,8 +416,9 @@ void Desktop::activateAnotherWindow()
         return;
     }
     const Window root = DefaultRootWindow(mDisplay);
-    mOtherWindow = XCreateSimpleWindow(mDisplay, root, mScreenSize.width() - 220, mScreenSize.height() - 170, 200, 150,
-                                       0, 0, 0xffffff);
+    const QSize screen = screenSize();
+    mOtherWindow = XCreateSimpleWindow(mDisplay, root, screen.width() - 220, screen.height() - 170, 200, 150, 0, 0,
+                                       0xffffff);
     XStoreName(mDisplay, mOtherWindow, "Another program");
     XMapRaised(mDisplay, mOtherWindow);
     sync();
@@ -324,7 +430,7 @@ void Desktop::activateAnotherWindow()
         kStartMilliseconds);
     if (!shown)
         throw std::runtime_error("the other window never showed");
-    if (mKind == Kind::BareX)
+    if (mKind != Kind::WindowManager)
         XSetInputFocus(mDisplay, mOtherWindow, RevertToPointerRoot, CurrentTime);
     else
         requestActivation(mOtherWindow);
@@ -337,6 +443,7 @@ void Desktop::switchBackTo(const char* windowName, QPoint click)
 {
     switch (mKind) {
     case Kind::BareX:
+    case Kind::XorgDummy:
         this->click(click);
         break;
     case Kind::WindowManager:

@@ -7,28 +7,35 @@
 #include <QTemporaryDir>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 struct _XDisplay;
 
 // A desktop of the test's own, as people run Ferlow on one: an X server
-// alone, the same server with a window manager, or a Wayland compositor
-// shown in it. Input goes in through the X server (XTest), as from a user's
-// keyboard and mouse, and what the screen shows is read back from it.
+// alone, the same server with a window manager, a Wayland compositor shown
+// in it, or an Xorg server with the dummy video driver, whose monitors
+// switch modes and stand side by side as `xrandr` lays them out. Input goes
+// in through the X server (XTest), as from a user's keyboard and mouse, and
+// what the screen shows is read back from it.
 class Desktop {
 public:
-    enum class Kind { BareX, WindowManager, Wayland };
+    enum class Kind { BareX, WindowManager, Wayland, XorgDummy };
     // The desktop's background: a colour no frame of Ferlow shows.
     static constexpr unsigned int kBackground = 0xff501e3c;
 
     // Starts the desktop, or throws std::runtime_error saying what failed.
     explicit Desktop(Kind kind);
+    // Why the desktop of that kind cannot be had on this machine, where its
+    // server is not installed; nothing where it is.
+    static std::optional<QString> unavailable(Kind kind);
     ~Desktop();
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
 
     Kind kind() const { return mKind; }
     static const char* name(Kind kind);
-    QSize screenSize() const { return mScreenSize; }
+    // The X screen's size now: a change of modes or monitors changes it.
+    QSize screenSize() const;
 
     // The environment of a program started on this desktop: its display
     // (X or Wayland) and its own settings folder.
@@ -47,6 +54,14 @@ public:
 
     // The whole screen as the X server holds it.
     QImage capture() const;
+    // Where the topmost window shows on the screen, when one shows.
+    QRect topWindow() const;
+    // Whether no program holds the keyboard or the pointer: the test can
+    // take both, and gives them back at once.
+    bool inputIsFree() const;
+    // Runs the xrandr tool on this desktop, as a user lays out monitors;
+    // its output, or std::runtime_error when it fails.
+    QString xrandr(const QStringList& arguments) const;
 
     // Makes another program's window the active one, as a user switching to
     // it would; Ferlow then has to win the keyboard back.
@@ -61,6 +76,8 @@ public:
 
 private:
     void startServer();
+    void startXorg();
+    void readDisplayName(QProcess& server);
     void startWindowManager();
     void startCompositor();
     void paintBackground();
@@ -71,7 +88,6 @@ private:
     unsigned long clientWindowNamed(const char* name) const;
 
     Kind mKind;
-    QSize mScreenSize{1280, 1024};
     QTemporaryDir mRuntime;
     QProcess mServer;
     QProcess mHelper; // the window manager or the compositor

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSettings>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,7 +73,7 @@ FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored)
 }
 
 FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
-                     const QProcessEnvironment& extra)
+                     const QProcessEnvironment& extra, const QString& program)
     : mDesktop(desktop)
 {
     QDir().mkpath(mConfigHome.filePath(QStringLiteral("ferlow")));
@@ -80,7 +82,7 @@ FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& s
     environment.insert(extra);
     mProcess.setProcessEnvironment(environment);
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
-    mProcess.start(QStringLiteral(FERLOW_PROGRAM), {});
+    mProcess.start(program, {});
 }
 
 QString FerlowRun::settingsPath() const
@@ -105,7 +107,7 @@ QString FerlowRun::log()
 // a window that stays where it is meanwhile (a compositor may place it
 // anew once it has its decorations); the sky at the view's top may stand
 // still, so its top edge is where the toolbar's grey begins above it.
-void FerlowRun::waitUntilFlying()
+void FerlowRun::waitUntilShown()
 {
     const QRect screen(QPoint(0, 0), mDesktop.screenSize());
     ASSERT_TRUE(mProcess.waitForStarted(kLaunchMilliseconds)) << mProcess.errorString().toStdString();
@@ -117,6 +119,14 @@ void FerlowRun::waitUntilFlying()
         },
         kLaunchMilliseconds))
         << "no window appeared\n" << log().toStdString() << Screen::keep(before);
+}
+
+void FerlowRun::waitUntilFlying()
+{
+    const QRect screen(QPoint(0, 0), mDesktop.screenSize());
+    waitUntilShown();
+    if (testing::Test::HasFatalFailure())
+        return;
     QRect moving;
     QImage latest;
     const bool measured = QTest::qWaitFor(
@@ -167,6 +177,23 @@ std::optional<float> FerlowRun::setting(const QString& key) const
 bool FerlowRun::settingBecomes(const QString& key, float value, int milliseconds) const
 {
     return QTest::qWaitFor([&] { return setting(key) == value; }, milliseconds);
+}
+
+void FerlowRun::signal(int number)
+{
+    ::kill(static_cast<pid_t>(mProcess.processId()), number);
+}
+
+double FerlowRun::residentMegabytes() const
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(mProcess.processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0.0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+    }
+    return 0.0;
 }
 
 bool FerlowRun::exitsWithin(int milliseconds)

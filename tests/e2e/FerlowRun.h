@@ -20,15 +20,19 @@ public:
     // Starts ferlow with these settings already stored (key, value as the
     // file holds it).
     FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored);
-    // Starts ferlow once `prepare` has laid out its settings path, which it
-    // may make anything (a file of any bytes, a FIFO, a directory), with
-    // these variables added to its environment.
+    // Starts ferlow (or the program at `program`, a copy of it) once
+    // `prepare` has laid out its settings path, which it may make anything
+    // (a file of any bytes, a FIFO, a directory), with these variables added
+    // to its environment.
     FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
-              const QProcessEnvironment& extra = {});
+              const QProcessEnvironment& extra = {}, const QString& program = QStringLiteral(FERLOW_PROGRAM));
     ~FerlowRun();
 
     QString settingsPath() const;
 
+    // Waits until a window of the program shows. Fails the test when none
+    // comes.
+    void waitUntilShown();
     // Waits until the window shows the flight, and finds the view in it.
     // Fails the test when it does not come.
     void waitUntilFlying();
@@ -52,6 +56,10 @@ public:
     // would: what the window system sends meanwhile arrives in one batch.
     void pause() { ::kill(pid_t(mProcess.processId()), SIGSTOP); }
     void resume() { ::kill(pid_t(mProcess.processId()), SIGCONT); }
+    // Sends this signal.
+    void signal(int number);
+    // What the program has resident, in MB, as the kernel counts it.
+    double residentMegabytes() const;
     int exitCode() const { return mProcess.exitCode(); }
     QString log();
 

@@ -2,14 +2,12 @@
 // through the X server's keyboard and mouse, on a bare X server, under a
 // window manager, and as a Wayland client. Effects are read where a user
 // sees them: on the screen and in the settings file.
-#include "tests/e2e/Desktop.h"
+#include "tests/e2e/Desktops.h"
 #include "tests/e2e/FerlowRun.h"
 
-#include <QCoreApplication>
 #include <QTest>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 
 namespace {
@@ -28,23 +26,6 @@ constexpr float kLookAheadStep = 0.06f;
 // A wire frame leaves most of the sky and the gaps between lines black.
 constexpr double kWireFrameBlack = 0.2;
 constexpr double kSolidBlack = 0.02;
-
-// One desktop of each kind for the whole run: starting a compositor takes
-// longer than most tests.
-class Desktops : public testing::Environment {
-public:
-    static Desktop& get(Desktop::Kind kind)
-    {
-        std::unique_ptr<Desktop>& desktop = sDesktops[kind];
-        if (!desktop)
-            desktop = std::make_unique<Desktop>(kind);
-        return *desktop;
-    }
-    void TearDown() override { sDesktops.clear(); }
-
-private:
-    static inline std::map<Desktop::Kind, std::unique_ptr<Desktop>> sDesktops;
-};
 
 class Input : public testing::TestWithParam<Desktop::Kind> {
 protected:
@@ -212,11 +193,3 @@ INSTANTIATE_TEST_SUITE_P(, InputOnX, testing::Values(Desktop::Kind::BareX, Deskt
                          [](const testing::TestParamInfo<Desktop::Kind>& info) { return Desktop::name(info.param); });
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    testing::AddGlobalTestEnvironment(new Desktops);
-    return RUN_ALL_TESTS();
-}

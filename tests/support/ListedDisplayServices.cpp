@@ -25,14 +25,9 @@ bool ListedDisplayServices::displaySwitchToMode(DisplayID, const DisplayModeDict
     return true;
 }
 
-int ListedDisplayServices::displayPixelsWide(DisplayID) const
+QRect ListedDisplayServices::displayBounds(DisplayID) const
 {
-    return mCurrent.value(QStringLiteral("Width")).toInt();
-}
-
-int ListedDisplayServices::displayPixelsHigh(DisplayID) const
-{
-    return mCurrent.value(QStringLiteral("Height")).toInt();
+    return {0, 0, mCurrent.value(QStringLiteral("Width")).toInt(), mCurrent.value(QStringLiteral("Height")).toInt()};
 }
 
 void ListedDisplayServices::releaseAllDisplays()

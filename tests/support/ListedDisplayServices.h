@@ -18,8 +18,8 @@ public:
     std::optional<DisplayModeDictionary> displayCurrentMode(DisplayID) const override { return mCurrent; }
     std::vector<DisplayModeDictionary> displayAvailableModes(DisplayID) const override { return mModes; }
     bool displaySwitchToMode(DisplayID, const DisplayModeDictionary& mode) override;
-    int displayPixelsWide(DisplayID) const override;
-    int displayPixelsHigh(DisplayID) const override;
+    // At the desktop's origin, the size of the current mode.
+    QRect displayBounds(DisplayID) const override;
     void releaseAllDisplays() override;
 
     QList<DisplayModeDictionary> switches;
