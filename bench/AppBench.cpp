@@ -32,6 +32,8 @@ namespace {
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr double kFlightSeconds = 10.0;
+// Longer than the second of quiet after which memory goes back to the system.
+constexpr int kIdleWait = 1500;
 
 // A clock that moves 1/60 s per frame from the same start, given to a scene
 // whose flight starts afresh, so every benchmark draws the same frames: what
@@ -119,8 +121,11 @@ void flightFramesPerSecond(benchmark::State& state)
 
 // The frame after a wire-frame toggle, which records the terrain's list
 // anew, at the default grid size and antialiasing.
+// Back to back, as a user toggling again and again; after idle, once the
+// memory of the last recording has gone back to the system.
 void wireFrameToggleFrame(benchmark::State& state)
 {
+    const bool afterIdle = state.range(0) != 0;
     const bool antialiasing =
         FerlowOpenGLView::antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName());
     ShownWindow window(state, kWidth, kHeight, antialiasing);
@@ -128,6 +133,11 @@ void wireFrameToggleFrame(benchmark::State& state)
     for (auto _ : state) {
         controller.toggleWireFrame();
         window.view->display();
+        if (afterIdle) {
+            state.PauseTiming();
+            QTest::qWait(kIdleWait);
+            state.ResumeTiming();
+        }
     }
 }
 
@@ -175,7 +185,8 @@ void frameSizes(benchmark::internal::Benchmark* benchmark)
 BENCHMARK(bareRender)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(windowFrame)->Apply(frameSizes)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(widgetFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
-BENCHMARK(wireFrameToggleFrame)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(wireFrameToggleFrame)->ArgName("afterIdle")->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(wireFrameToggleFrame)->ArgName("afterIdle")->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(8)->UseRealTime();
 BENCHMARK(flightFramesPerSecond)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace

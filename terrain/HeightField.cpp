@@ -216,17 +216,20 @@ void HeightField::render(bool wireFrame)
         return;
     }
     mListId = kListId;
-    glNewList(mListId, GL_COMPILE_AND_EXECUTE);
-    glPolygonMode(GL_FRONT_AND_BACK, wireFrame ? GL_LINE : GL_FILL);
-    glVertexPointer(3, GL_FLOAT, kStride, firstRecord(mVertices.get(), &vertex::x));
-    setUpDetailUnit();
-    setUpLightUnit();
-    glDrawElements(GL_TRIANGLES, mNumberOfIndices, GL_UNSIGNED_INT, mIndices.get());
-    releaseUnits();
-    glEndList();
+    {
+        const LargeBlocksFromTheHeap driverTemporaries;
+        glNewList(mListId, GL_COMPILE_AND_EXECUTE);
+        glPolygonMode(GL_FRONT_AND_BACK, wireFrame ? GL_LINE : GL_FILL);
+        glVertexPointer(3, GL_FLOAT, kStride, firstRecord(mVertices.get(), &vertex::x));
+        setUpDetailUnit();
+        setUpLightUnit();
+        glDrawElements(GL_TRIANGLES, mNumberOfIndices, GL_UNSIGNED_INT, mIndices.get());
+        releaseUnits();
+        glEndList();
+    }
     // The driver has freed its recording temporaries, tens of megabytes for a
     // large grid; without this they would stay resident until the next list.
-    returnFreeMemorySoon();
+    returnFreeMemoryWhenIdle();
 }
 
 // Leaves unit 0 active for server and client, 2D texturing on with the detail

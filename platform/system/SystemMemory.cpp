@@ -3,6 +3,7 @@
 #include "platform/system/SystemLog.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef> // defines __GLIBC__ where glibc is the C library
 #include <cstdlib>
 #include <exception>
@@ -15,16 +16,42 @@
 #include <malloc.h>
 #endif
 
+namespace {
+
+#ifdef __GLIBC__
+constexpr int kLargeBlock = 128 * 1024;
+// glibc's ceiling for the threshold on 64-bit systems.
+constexpr int kLargestHeapBlock = 32 * 1024 * 1024;
+#endif
+
+// Long enough that a user toggling wire frame, or dragging the grid-size
+// slider, records again before it ends.
+constexpr auto kIdleBeforeReturning = std::chrono::seconds(1);
+
+} // namespace
+
 // glibc raises its mmap threshold to the largest mapped block freed, so later
 // blocks of that size come from the heap and fragment it. Thresholds fixed at
-// glibc's starting values stop that adjustment; the price is that the next
-// recording faults its pages in afresh.
+// glibc's starting values stop that adjustment.
 void keepLargeBlocksOutOfTheHeap()
 {
 #ifdef __GLIBC__
-    constexpr int kLargeBlock = 128 * 1024;
     mallopt(M_MMAP_THRESHOLD, kLargeBlock);
     mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+#endif
+}
+
+LargeBlocksFromTheHeap::LargeBlocksFromTheHeap()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
+#endif
+}
+
+LargeBlocksFromTheHeap::~LargeBlocksFromTheHeap()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, kLargeBlock);
 #endif
 }
 
@@ -40,28 +67,36 @@ namespace {
 std::atomic<bool> gTrimRequested{false};
 std::atomic<bool> gTrimRunning{false};
 
+void waitForAQuietSecond()
+{
+    while (gTrimRequested.exchange(false))
+        std::this_thread::sleep_for(kIdleBeforeReturning);
+}
+
 // Until no request is left: one that comes after the last pass but before
 // the flag drops would otherwise be seen by no one.
-void trimWhileRequested()
+void returnOnceIdle()
 {
     do {
-        while (gTrimRequested.exchange(false))
-            returnFreeMemory();
+        waitForAQuietSecond();
+        returnFreeMemory();
         gTrimRunning = false;
     } while (gTrimRequested && !gTrimRunning.exchange(true));
 }
 
 } // namespace
 
-void returnFreeMemorySoon()
+void returnFreeMemoryWhenIdle()
 {
     gTrimRequested = true;
     if (gTrimRunning.exchange(true))
         return;
     try {
-        std::thread(trimWhileRequested).detach();
+        std::thread(returnOnceIdle).detach();
     } catch (const std::system_error&) {
-        trimWhileRequested();
+        gTrimRequested = false;
+        returnFreeMemory();
+        gTrimRunning = false;
     }
 }
 

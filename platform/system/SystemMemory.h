@@ -12,16 +12,30 @@
 // before the first large allocation.
 void keepLargeBlocksOutOfTheHeap();
 
+// While one lives, blocks up to 32 MB come from the heap, where they reuse
+// the pages the last recording freed: fresh mappings are faulted in and
+// zeroed page by page, which made a recording at grid 512 four times slower.
+// Only for the span of a recording, on the thread that records; the pages go
+// back once the program is idle (returnFreeMemoryWhenIdle).
+class LargeBlocksFromTheHeap {
+public:
+    LargeBlocksFromTheHeap();
+    ~LargeBlocksFromTheHeap();
+    LargeBlocksFromTheHeap(const LargeBlocksFromTheHeap&) = delete;
+    LargeBlocksFromTheHeap& operator=(const LargeBlocksFromTheHeap&) = delete;
+};
+
 // Gives the pages of all free heap memory back to the system. Recording a list
 // grows the heap by the driver's temporaries; a single long-lived allocation
 // made meanwhile pins the heap's top, and without this its free space below
 // would stay resident for the rest of the run.
 void returnFreeMemory();
-// The same on a thread of its own, so that the caller goes on at once: a
-// frame that has just recorded a list is not made longer by it (at grid
-// 256 the trim took a third of that frame). Calls while it runs are folded
-// into one more pass after it. Where no thread can start, it runs here.
-void returnFreeMemorySoon();
+// The same on a thread of its own once a second has passed without another
+// call, so that neither the frame that recorded a list (at grid 256 the trim
+// took a third of it) nor the next recordings of a user changing settings
+// pay for it. Calls while it waits or runs are folded into one more pass.
+// Where no thread can start, it runs here at once.
+void returnFreeMemoryWhenIdle();
 
 // Keeps glibc to two malloc arenas, however many threads allocate. Each
 // further arena reserves 64 MiB of address space, of which a thread uses

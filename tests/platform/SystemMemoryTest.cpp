@@ -45,10 +45,39 @@ TEST(SystemMemory, LargeBlocksStayOutOfTheHeapAfterALargerOneIsFreed)
         testing::ExitedWithCode(0), "");
 }
 
+// A recording's temporaries come from the heap, and blocks allocated after
+// it get mappings of their own again.
+TEST(SystemMemory, LargeBlocksComeFromTheHeapOnlyWhileARecordingAsksForIt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ensureGuiApplication();
+            keepLargeBlocksOutOfTheHeap();
+            const auto mappedFor = [](std::size_t size) {
+                const std::size_t before = mallinfo2().hblkhd;
+                void* block = std::malloc(size);
+                keep(block);
+                const std::size_t mapped = mallinfo2().hblkhd - before;
+                std::free(block);
+                return mapped;
+            };
+            std::size_t during = 0;
+            {
+                const LargeBlocksFromTheHeap recording;
+                during = mappedFor(8 << 20);
+            }
+            const std::size_t after = mappedFor(8 << 20);
+            std::fprintf(stderr, "8 MB took %zu bytes of mappings while recording, %zu after\n", during, after);
+            std::_Exit(during == 0 && after >= std::size_t(8) << 20 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 // Many small temporaries with a few blocks that outlive them scattered among
 // them, as a list recording leaves things: freeing the temporaries cannot
 // shrink the heap past the survivors, returning free memory must, at once
-// or soon after on a thread of its own.
+// or, when idle, on a thread of its own.
 struct Returning {
     const char* name;
     void (*give)();
@@ -87,7 +116,7 @@ TEST_P(FreeHeapAmongLiveBlocks, GoesBackToTheSystem)
 
 INSTANTIATE_TEST_SUITE_P(SystemMemory, FreeHeapAmongLiveBlocks,
                          testing::Values(Returning{"AtOnce", returnFreeMemory, true},
-                                         Returning{"Soon", returnFreeMemorySoon, false}),
+                                         Returning{"WhenIdle", returnFreeMemoryWhenIdle, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
