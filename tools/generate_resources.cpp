@@ -10,6 +10,7 @@
 // Usage: ferlow-resource-generator <output-directory>
 
 #include "scene/FlightPath.h"
+#include "terrain/LightMap.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -104,6 +105,7 @@ public:
     explicit Field(int size, double fill = 0.0) : size_(size), values_(size * size, fill) {}
 
     int size() const { return size_; }
+    const std::vector<double>& values() const { return values_; }
     double& at(int column, int row) { return values_[row * size_ + column]; }
     double at(int column, int row) const { return values_[row * size_ + column]; }
 
@@ -521,104 +523,13 @@ FlightReport checkFlight(const Field& rendered) {
 // Light map
 // ---------------------------------------------------------------------------
 
-// Sun in the south-west (north is -z, the top of the height map), fairly low so
-// that the relief reads well from the low-flying camera.
-constexpr double kSunAzimuthDegrees = 225.0;  // clockwise from north
-constexpr double kSunElevationDegrees = 35.0;
-constexpr double kShadowSoftnessDegrees = 2.0;
-constexpr double kShadowReach = 30.0;  // world units; nothing taller can reach further
-
-constexpr double kAmbientStrength = 0.5;
-constexpr double kSunStrength = 0.72;
-constexpr int kOcclusionDirections = 8;
-constexpr double kOcclusionReach = 8.0;  // world units
-
-constexpr std::array<double, 3> kSunColour{1.0, 0.95, 0.84};
-constexpr std::array<double, 3> kSkyColour{0.74, 0.84, 1.0};
-
-struct Vec3 {
-    double x, y, z;
-};
-
-Vec3 sunDirection() {
-    const double azimuth = kSunAzimuthDegrees * kPi / 180.0;
-    const double elevation = kSunElevationDegrees * kPi / 180.0;
-    // Azimuth 0 = north (-z), 90 = east (+x).
-    return {std::sin(azimuth) * std::cos(elevation), std::sin(elevation),
-            -std::cos(azimuth) * std::cos(elevation)};
-}
-
-double lambert(const Field& heights, int column, int row, Vec3 sun) {
-    const double slopeX = (heights.clampedAt(column + 1, row) - heights.clampedAt(column - 1, row)) /
-                          (2.0 * kUnitsPerPixel);
-    const double slopeZ = (heights.clampedAt(column, row + 1) - heights.clampedAt(column, row - 1)) /
-                          (2.0 * kUnitsPerPixel);
-    const double length = std::sqrt(slopeX * slopeX + 1.0 + slopeZ * slopeZ);
-    return std::max(0.0, (-slopeX * sun.x + sun.y - slopeZ * sun.z) / length);
-}
-
-// Highest elevation angle (radians) of the terrain seen from a point along a
-// horizontal direction, up to a distance in world units. Steps grow with distance
-// because far occluders only matter if they are large.
-double horizonAngle(const Field& heights, int column, int row, double dirX, double dirZ, double reach) {
-    const double base = heights.at(column, row);
-    double steepest = -HUGE_VAL;
-    double along = kUnitsPerPixel;
-    while (along <= reach) {
-        const double c = column + dirX * along / kUnitsPerPixel;
-        const double r = row + dirZ * along / kUnitsPerPixel;
-        if (c < 0.0 || r < 0.0 || c > kMapSize - 1.0 || r > kMapSize - 1.0)
-            break;
-        steepest = std::max(steepest, (heights.bilinear(c, r) - base) / along);
-        along += kUnitsPerPixel * (1.0 + along / 6.0);
-    }
-    return steepest == -HUGE_VAL ? 0.0 : std::atan(steepest);
-}
-
-double sunVisibility(const Field& heights, int column, int row, Vec3 sun) {
-    const double horizontal = std::hypot(sun.x, sun.z);
-    const double horizon = horizonAngle(heights, column, row, sun.x / horizontal, sun.z / horizontal, kShadowReach);
-    const double elevation = kSunElevationDegrees * kPi / 180.0;
-    const double softness = kShadowSoftnessDegrees * kPi / 180.0;
-    return 1.0 - smoothstep(elevation - softness, elevation + softness, horizon);
-}
-
-// 1 for open ground, lower in gullies and at the foot of slopes.
-double ambientOcclusion(const Field& heights, int column, int row) {
-    double occlusion = 0.0;
-    for (int d = 0; d < kOcclusionDirections; ++d) {
-        const double angle = 2.0 * kPi * d / kOcclusionDirections;
-        const double horizon = horizonAngle(heights, column, row, std::cos(angle), std::sin(angle), kOcclusionReach);
-        occlusion += std::sin(std::max(0.0, horizon));
-    }
-    return 1.0 - occlusion / kOcclusionDirections;
-}
-
-// Keeps highlights from clipping hard on slopes facing the sun.
-double shoulder(double v) {
-    constexpr double kKnee = 0.86;
-    if (v <= kKnee)
-        return v;
-    return kKnee + (1.0 - kKnee) * std::tanh((v - kKnee) / (1.0 - kKnee));
-}
-
+// Baked from the heights before quantisation, as the program bakes one for a
+// height image that comes without.
 QImage buildLightMap(const Field& heights) {
-    const Vec3 sun = sunDirection();
-    QImage image(kMapSize, kMapSize, QImage::Format_RGB888);
-    for (int row = 0; row < kMapSize; ++row) {
-        // The renderer reads the light map bottom-up, so it is stored flipped.
-        uchar* line = image.scanLine(kMapSize - 1 - row);
-        for (int column = 0; column < kMapSize; ++column) {
-            const double sky = kAmbientStrength * mix(0.75, 1.0, ambientOcclusion(heights, column, row));
-            const double direct = kSunStrength * lambert(heights, column, row, sun) *
-                                  sunVisibility(heights, column, row, sun);
-            for (int channel = 0; channel < 3; ++channel) {
-                const double light = shoulder(sky * kSkyColour[channel] + direct * kSunColour[channel]);
-                line[column * 3 + channel] = static_cast<uchar>(std::lround(255.0 * clamp01(light)));
-            }
-        }
-    }
-    return image;
+    const std::vector<std::uint8_t> pixels = bakeLightMap({kMapSize, kUnitsPerPixel, heights.values()});
+    // The bytes are packed at 3 * kMapSize a row, as QImage lays out RGB888
+    // rows of that width; copy() detaches the image from the vector.
+    return QImage(pixels.data(), kMapSize, kMapSize, 3 * kMapSize, QImage::Format_RGB888).copy();
 }
 
 // ---------------------------------------------------------------------------

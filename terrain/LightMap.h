@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Heights in world units, row-major, row 0 = the height image's top row
+// (north, -z); the square map covers size x size pixels of unitsPerPixel
+// world units each.
+struct HeightGrid {
+    int size = 0;
+    double unitsPerPixel = 0.0;
+    std::vector<double> heights;
+};
+
+// The sun of the baked light, in the south-west and fairly low so that the
+// relief reads well from the low-flying camera: azimuth clockwise from north
+// (-z, the top row of the height image), elevation above the horizon.
+inline constexpr double kLightMapSunAzimuthDegrees = 225.0;
+inline constexpr double kLightMapSunElevationDegrees = 35.0;
+
+// The light that the terrain's texture is modulated by: sky light dimmed by
+// ambient occlusion, plus sunlight on slopes that face the sun and lie
+// outside cast shadows. RGB bytes, 3 per pixel, size * size pixels, rows
+// stored flipped (the light map's bottom row lies over the height image's top
+// row), ready for a GL_RGB upload with rows packed at 3 * size bytes.
+// The bytes do not depend on the number of threads (0: one per core).
+std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads = 0);
