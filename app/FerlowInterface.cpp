@@ -1,8 +1,10 @@
 #include "app/FerlowInterface.h"
 
 #include "app/MainController.h"
+#include "app/TerrainMenu.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/ResourceBundle.h"
+#include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
@@ -26,7 +28,7 @@ int heightImageWidth()
 
 } // namespace
 
-FerlowInterface::FerlowInterface()
+FerlowInterface::FerlowInterface(const QString& terrainFile)
     : mController(std::make_unique<MainController>())
     , mPrefsController(std::make_unique<PrefsController>())
     , mWindow(std::make_unique<Window>())
@@ -46,16 +48,21 @@ FerlowInterface::FerlowInterface()
         mView->setController(mController.get());
         buildPreferences();
         mController->setOutlets(mView, mWindow.get(), mPanel, mPrefsController.get());
+        mTerrainMenu = std::make_unique<TerrainMenu>(*mWindow, *mView, *mPrefsController,
+                                                     SettingsStore::standardUserDefaults(), heightImageWidth());
     } else {
         showNoOpenGLMessage();
     }
     buildMenus();
+    if (mTerrainMenu)
+        mTerrainMenu->openAtStart(terrainFile);
 }
 
 // The controllers go first: they refer to the view and the panel, which the
 // window owns.
 FerlowInterface::~FerlowInterface()
 {
+    mTerrainMenu.reset();
     mController.reset();
     mPrefsController.reset();
 }
@@ -137,6 +144,7 @@ void FerlowInterface::buildMenus()
 
     if (!mView)
         return;
+    mTerrainMenu->addTo(*bar);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     MainController* controller = mController.get();
     mStartAction = view->addAction(QStringLiteral("&Start"), mWindow.get(), [controller] { controller->selectStartAnimation(); });

@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/Application.h"
 
+#include <QString>
 #include <memory>
 
 class FerlowOpenGLView;
@@ -9,6 +10,7 @@ class MainController;
 class PreferencesPanel;
 class PrefsController;
 class QAction;
+class TerrainMenu;
 class Window;
 
 // The main interface: the main window titled "Ferlow" with its menu bar and
@@ -19,7 +21,9 @@ public:
     static constexpr int kDefaultWidth = 1024;
     static constexpr int kDefaultHeight = 640;
 
-    FerlowInterface();
+    // Flies terrainFile when one is given (the command line's), else the
+    // terrain stored, else the built-in one.
+    explicit FerlowInterface(const QString& terrainFile = {});
     ~FerlowInterface() override;
 
     std::vector<InterfaceObject*> awakeOrder() override;
@@ -31,6 +35,7 @@ public:
     MainController* controller() const { return mController.get(); }
     PrefsController* prefsController() const { return mPrefsController.get(); }
     PreferencesPanel* preferencesPanel() const { return mPanel; }
+    TerrainMenu* terrainMenu() const { return mTerrainMenu.get(); }
 
 private:
     void buildPreferences();
@@ -41,6 +46,7 @@ private:
 
     std::unique_ptr<MainController> mController;
     std::unique_ptr<PrefsController> mPrefsController;
+    std::unique_ptr<TerrainMenu> mTerrainMenu;
     std::unique_ptr<Window> mWindow;
     FerlowOpenGLView* mView = nullptr; // owned by the window, through its container
     PreferencesPanel* mPanel = nullptr; // owned by the window

@@ -1,5 +1,6 @@
 #include "prefs/PrefsController.h"
 
+#include "platform/gl/OpenGLContext.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
@@ -152,6 +153,21 @@ void PrefsController::refresh(SceneSetting::Refresh refresh)
         mFerlowOpenGLView->display();
         break;
     }
+}
+
+void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, int heightImageWidth)
+{
+    // The old terrain's list and textures are deleted in the context that
+    // holds them.
+    if (OpenGLContext* context = mFerlowOpenGLView->openGLContext())
+        context->makeCurrentContext();
+    scene().setTerrain(std::move(terrain));
+    const SceneSetting& gridSize = sceneSetting(SceneSettingId::GridSize);
+    const SceneSetting::Range range = gridSize.sliderRange(heightImageWidth);
+    Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
+    slider.setRange(range.min, range.max, range.steps);
+    moveSliderTo(gridSize, slider, gridSize.read(store()));
+    pausedRedraw();
 }
 
 void PrefsController::pausedRedraw()

@@ -6,11 +6,13 @@
 #include "scene/SceneSettings.h"
 
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 class FerlowOpenGLView;
 class PreferencesPanel;
 class Scene;
+class TerrainImage;
 
 // Keeps each scene setting equal in three places: the settings store, the
 // live Scene and the preferences panel's controls, each as the table of
@@ -40,6 +42,11 @@ public:
     void selectFogColour(ColorWell* sender);
     void selectDefaultSettings();
     void selectResolution();
+
+    // Flies terrain (null: the built-in one) from the next frame, drawn at
+    // once without a step along the path, as after a grid-size change; the
+    // grid-size slider then ends at heightImageWidth.
+    void flyTerrain(std::shared_ptr<const TerrainImage> terrain, int heightImageWidth);
 
     // The mode chosen for full screen, or nothing to keep the display's.
     std::optional<DisplayModeDictionary> displayMode() const;

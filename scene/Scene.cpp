@@ -5,6 +5,7 @@
 #include "scene/SceneSettings.h"
 #include "terrain/HeightField.h"
 #include "terrain/SkyDome.h"
+#include "terrain/TerrainImage.h"
 
 #include <QVariantList>
 #include <algorithm>
@@ -141,11 +142,8 @@ void Scene::render()
 // gave no height field is asked again on the next frame.
 void Scene::drawContents()
 {
-    if (!mHeightField) {
-        mHeightField = HeightField::heightFieldWithFile(QString::fromLatin1(kHeightImage),
-                                                        QString::fromLatin1(kDetailTexture),
-                                                        QString::fromLatin1(kLightTexture), mGridSize);
-    }
+    if (!mHeightField)
+        mHeightField = makeHeightField();
     glPushMatrix();
     glTranslatef(0.0f, mFerlowHeight * -0.5f, 0.0f);
     glScalef(kTerrainExtent, mFerlowHeight, kTerrainExtent);
@@ -162,6 +160,21 @@ void Scene::drawContents()
     glPushMatrix();
     mSkyDome->renderSkyDome();
     glPopMatrix();
+}
+
+std::unique_ptr<HeightField> Scene::makeHeightField() const
+{
+    const QString detail = QString::fromLatin1(kDetailTexture);
+    if (mTerrain)
+        return HeightField::heightFieldWithTerrain(*mTerrain, detail, mGridSize);
+    return HeightField::heightFieldWithFile(QString::fromLatin1(kHeightImage), detail,
+                                            QString::fromLatin1(kLightTexture), mGridSize);
+}
+
+void Scene::setTerrain(std::shared_ptr<const TerrainImage> terrain)
+{
+    mHeightField.reset();
+    mTerrain = std::move(terrain);
 }
 
 void Scene::setWireFrame(bool wireFrame)

@@ -12,6 +12,7 @@
 class HeightField;
 class SettingsStore;
 class SkyDome;
+class TerrainImage;
 
 // The world one OpenGL view shows: the camera, the terrain and the sky, and
 // the parameters that shape them. Each frame it moves the camera along a
@@ -92,6 +93,13 @@ public:
     void setGridSize(std::int32_t gridSize);
     std::int32_t getGridSize() const { return mGridSize; }
 
+    // The terrain flown: an opened one, or with null the built-in one. The
+    // next frame builds it at the current grid size; the old one, its list
+    // and its textures go at once. A current context is needed only once the
+    // first frame has been drawn.
+    void setTerrain(std::shared_ptr<const TerrainImage> terrain);
+    const TerrainImage* terrain() const { return mTerrain.get(); }
+
     // Where the flight is; a test or a benchmark may put it back to where it
     // was, and give the scene another clock, to fly the same stretch again.
     const PathState& pathState() const { return mPathState; }
@@ -106,10 +114,12 @@ private:
     void readSettings(const SettingsStore& settings);
     void applyFog() const;
     void drawContents();
+    std::unique_ptr<HeightField> makeHeightField() const;
 
     // Declared so that destruction releases the camera, then the sky dome,
     // then the height field.
     std::unique_ptr<HeightField> mHeightField;
+    std::shared_ptr<const TerrainImage> mTerrain;
     std::unique_ptr<SkyDome> mSkyDome;
     std::unique_ptr<Camera> mCamera;
     bool mWireFrame = false;

@@ -1,5 +1,7 @@
 #include "scene/SceneSettings.h"
 
+#include "terrain/HeightField.h"
+
 #include "platform/system/SettingsStore.h"
 
 #include <QVariantList>
@@ -98,7 +100,8 @@ SceneSetting::Range SceneSetting::sliderRange(int heightImageWidth) const
 {
     if (!rangeEndsAtImageWidth)
         return range;
-    const double max = std::max(static_cast<double>(heightImageWidth), range.max);
+    const int finest = std::min(heightImageWidth, HeightField::kMaxGridSize);
+    const double max = std::max(static_cast<double>(finest), range.max);
     return {range.min, max, static_cast<int>(max - range.min)};
 }
 

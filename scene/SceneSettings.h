@@ -66,7 +66,8 @@ struct SceneSetting {
     // A colour has no slider; its range is left empty.
     Range range{};
     // The grid size: its slider's range widens from the one above to end at
-    // the height image's width, where the mesh has a vertex for every sample.
+    // the height image's width, where the mesh has a vertex for every sample,
+    // or at the finest grid the mesh is built at, whichever is smaller.
     bool rangeEndsAtImageWidth = false;
     // Whether a change rebuilds the terrain's mesh, which takes a while.
     bool rebuildsTerrain = false;

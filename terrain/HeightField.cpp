@@ -6,6 +6,7 @@
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/SystemMemory.h"
+#include "terrain/TerrainImage.h"
 
 #include <cstddef>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr char kBitmapFailure[] = "makeHeightField : failed to create bitmap";
-constexpr float kHeightScale = 0.00390625f; // 1/256: a sample of 255 stays just under 1
+constexpr float kHeightScale = 1.0f / 65536.0f; // a sample of 65535 stays just under 1; 256 h gives h / 256
 constexpr float kDetailRepeats = 32.0f;     // detail tiles across the image's width
 constexpr GLsizei kStride = sizeof(vertex);
 
@@ -95,6 +96,17 @@ HeightField::~HeightField()
     deleteList();
 }
 
+std::unique_ptr<HeightField> HeightField::heightFieldWithTerrain(const TerrainImage& terrain,
+                                                                 const QString& detailTexture, std::int32_t gridSize)
+{
+    auto field = std::make_unique<HeightField>();
+    field->mHeightImage = std::make_shared<Image>(terrain.heights());
+    field->makeHeightField(gridSize);
+    field->loadDetailTexture(detailTexture);
+    field->mLightTexture = TextureLoader::textureWithImage(terrain.lightMap());
+    return field;
+}
+
 void HeightField::loadImage(const QString& name)
 {
     if (name.isEmpty())
@@ -116,14 +128,16 @@ void HeightField::makeHeightField(std::int32_t gridSize)
     buildIndices(sampling.gridSize);
 }
 
-// A grid larger than the image, or negative, samples every pixel of a row. A
-// grid size of 0 gives an infinite step and an empty grid.
+// A grid larger than the image, or negative, samples every pixel of a row,
+// up to kMaxGridSize. A grid size of 0 gives an infinite step and an empty
+// grid.
 HeightField::Sampling HeightField::samplingFor(int width, std::int32_t gridSize)
 {
     const float step = static_cast<float>(width) / static_cast<float>(gridSize);
-    if (step < 1.0f)
-        return {width, 1.0f};
-    return {gridSize, step};
+    const Sampling sampling = step < 1.0f ? Sampling{width, 1.0f} : Sampling{gridSize, step};
+    if (sampling.gridSize > kMaxGridSize)
+        return {kMaxGridSize, static_cast<float>(width) / static_cast<float>(kMaxGridSize)};
+    return sampling;
 }
 
 // Row i and column j of the grid sample the pixel nearest (step * i,
@@ -152,7 +166,7 @@ void HeightField::buildVertices(const BitmapImageRep& bitmap, Sampling sampling)
     vertex* out = mVertices.get();
     for (std::int32_t i = 0; i < n; ++i) {
         const float rowPos = sampling.step * static_cast<float>(i);
-        const std::uint8_t* samples = bitmap.bitmapData() + std::size_t(nearestPixel(rowPos)) * std::size_t(width);
+        const std::uint16_t* samples = bitmap.bitmapData() + std::size_t(nearestPixel(rowPos)) * std::size_t(width);
         const float z = static_cast<float>(i) / size - 0.5f;
         const float detailT = 1.0f - detailScale * rowPos;
         const float lightT = 1.0f - rowPos * inverseWidth;

@@ -6,6 +6,7 @@
 
 class BitmapImageRep;
 class Image;
+class TerrainImage;
 class TextureInfo;
 
 // One grid vertex of the terrain: position, then the detail-texture
@@ -24,7 +25,7 @@ static_assert(sizeof(vertex) == 28, "OpenGL reads the vertex arrays at a stride 
 
 // The terrain: an n x n grid of vertices sampled from a grey height image,
 // lying in the unit square of the ground plane (x and z from -0.5 to
-// 0.5 - 1/n, heights from 0 to 255/256), covered by a detail texture that
+// 0.5 - 1/n, heights s / 65536 of the 16-bit samples, from 0 to just under 1), covered by a detail texture that
 // repeats 32 times across the image and a light map stretched once over it.
 //
 // The mesh is recorded in display list 1 on the first render() and replayed
@@ -39,6 +40,9 @@ static_assert(sizeof(vertex) == 28, "OpenGL reads the vertex arrays at a stride 
 class HeightField {
 public:
     static constexpr std::uint32_t kListId = 1;
+    // The most vertices a side, whatever the image: a grid of 2048 takes
+    // 117 MB of vertices and indices, and the driver's list as much again.
+    static constexpr std::int32_t kMaxGridSize = 2048;
 
     // A new height field with the height image called file (a resource name
     // with its extension, else a file path), a mesh of gridSize x gridSize
@@ -46,6 +50,10 @@ public:
     // step runs whatever the outcome of the one before.
     static std::unique_ptr<HeightField> heightFieldWithFile(const QString& file, const QString& detailTexture,
                                                             const QString& lightTexture, std::int32_t gridSize);
+
+    // The same over an opened terrain's heights, with its baked light map.
+    static std::unique_ptr<HeightField> heightFieldWithTerrain(const TerrainImage& terrain,
+                                                               const QString& detailTexture, std::int32_t gridSize);
 
     HeightField();
     // Deletes the display list, then frees the mesh and releases the image
@@ -58,7 +66,8 @@ public:
     // path, else none. A null or empty name changes nothing.
     void loadImage(const QString& name);
     // Builds the mesh again from the height image. A grid size beyond the
-    // image's width or below zero samples every pixel of a row; sizes below 2
+    // image's width or below zero samples every pixel of a row, up to
+    // kMaxGridSize, beyond which the grid is kMaxGridSize; sizes below 2
     // give no triangles. Without a usable image (none, undecodable, or less
     // high than wide) it logs "makeHeightField : failed to create bitmap" and
     // keeps the mesh it had. The display list is left alone.

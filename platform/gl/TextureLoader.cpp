@@ -107,8 +107,12 @@ std::unique_ptr<TextureInfo> TextureLoader::textureWithContentsOfFile(const QStr
 {
     if (!QOpenGLContext::currentContext())
         return nullptr;
-    const QImage image = readImage(path);
-    if (image.isNull())
+    return textureWithImage(readImage(path));
+}
+
+std::unique_ptr<TextureInfo> TextureLoader::textureWithImage(const QImage& image)
+{
+    if (!QOpenGLContext::currentContext() || image.isNull() || !fitsTextureLimit(image.size()))
         return nullptr;
     GLint previous = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);

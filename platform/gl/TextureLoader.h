@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class QImage;
 class QOpenGLContextGroup;
 
 // A 2D texture object made by TextureLoader: its OpenGL name and the size of
@@ -52,4 +53,6 @@ public:
     // Leaves the active unit's 2D binding and the pixel-store state as they
     // were.
     static std::unique_ptr<TextureInfo> textureWithContentsOfFile(const QString& path);
+    // The same for an image in memory.
+    static std::unique_ptr<TextureInfo> textureWithImage(const QImage& image);
 };

@@ -6,7 +6,12 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,30 +22,84 @@ bool fitsLimits(const QSize& size)
         && std::int64_t(size.width()) * size.height() <= BitmapImageRep::kMaxPixels;
 }
 
-QImage toGrey8(const QImage& image)
+bool hasSixteenBitChannels(QImage::Format format)
 {
-    if (image.format() == QImage::Format_Grayscale8)
-        return image;
-    if (image.hasAlphaChannel()) {
-        // Drop alpha first so that the colour alone gives the height.
-        return image.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_Grayscale8);
+    switch (format) {
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return true;
+    default:
+        return false;
     }
-    return image.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// Alpha is dropped first so that the colour alone gives the height.
+QImage withoutAlpha(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return image;
+    return image.convertToFormat(hasSixteenBitChannels(image.format()) ? QImage::Format_RGBX64 : QImage::Format_RGB32);
+}
+
+std::vector<std::uint16_t> sixteenBitSamples(const QImage& decoded)
+{
+    const int width = decoded.width();
+    const int height = decoded.height();
+    std::vector<std::uint16_t> samples(std::size_t(width) * std::size_t(height));
+    std::uint16_t* out = samples.data();
+    if (hasSixteenBitChannels(decoded.format())) {
+        const QImage grey = withoutAlpha(decoded).convertToFormat(QImage::Format_Grayscale16);
+        for (int row = 0; row < height; ++row, out += width)
+            std::memcpy(out, grey.constScanLine(row), std::size_t(width) * sizeof(std::uint16_t));
+        return samples;
+    }
+    const QImage grey = decoded.format() == QImage::Format_Grayscale8
+        ? decoded
+        : withoutAlpha(decoded).convertToFormat(QImage::Format_Grayscale8);
+    for (int row = 0; row < height; ++row) {
+        const uchar* bytes = grey.constScanLine(row);
+        for (int column = 0; column < width; ++column)
+            *out++ = std::uint16_t(bytes[column] << 8);
+    }
+    return samples;
+}
+
+QString tooLarge(const QSize& size)
+{
+    return QStringLiteral("the image is %1 × %2 pixels; Ferlow reads images of up to %3 pixels, %4 on a side")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(BitmapImageRep::kMaxPixels)
+        .arg(BitmapImageRep::kMaxDimension);
+}
+
+QString readFailure(const QImageReader& reader)
+{
+    switch (reader.error()) {
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("it is not an image Ferlow can read");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("the image is damaged or incomplete");
+    default:
+        return reader.errorString();
+    }
 }
 
 } // namespace
 
-BitmapImageRep::BitmapImageRep(int width, int height, std::vector<std::uint8_t> samples)
+BitmapImageRep::BitmapImageRep(int width, int height, std::vector<std::uint16_t> samples)
     : mWidth(width)
     , mHeight(height)
     , mSamples(std::move(samples))
 {
 }
 
-std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteArray& data)
+BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data)
 {
     if (data.isEmpty())
-        return nullptr;
+        return {nullptr, QStringLiteral("the file is empty")};
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
@@ -48,19 +107,63 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteAr
     // The header's size is known before decoding: refuse what we will not hold.
     const QSize announced = reader.size();
     if (announced.isValid() && !fitsLimits(announced))
-        return nullptr;
+        return {nullptr, tooLarge(announced)};
     QImage decoded;
-    if (!reader.read(&decoded) || !fitsLimits(decoded.size()))
-        return nullptr;
-    const QImage grey = toGrey8(decoded);
-    if (grey.isNull())
-        return nullptr;
-    const int width = grey.width();
-    const int height = grey.height();
-    std::vector<std::uint8_t> samples(std::size_t(width) * std::size_t(height));
-    for (int row = 0; row < height; ++row)
-        std::memcpy(samples.data() + std::size_t(row) * width, grey.constScanLine(row), std::size_t(width));
-    return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, std::move(samples)));
+    if (!reader.read(&decoded))
+        return {nullptr, readFailure(reader)};
+    if (!fitsLimits(decoded.size()))
+        return {nullptr, tooLarge(decoded.size())};
+    std::vector<std::uint16_t> samples = sixteenBitSamples(decoded);
+    return {std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(decoded.width(), decoded.height(), std::move(samples))),
+            {}};
+}
+
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteArray& data)
+{
+    return decode(data).bitmap;
+}
+
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
+{
+    const int side = std::min(mWidth, mHeight);
+    const int left = (mWidth - side) / 2;
+    const int top = (mHeight - side) / 2;
+    std::vector<std::uint16_t> samples(std::size_t(side) * std::size_t(side));
+    for (int row = 0; row < side; ++row) {
+        const std::uint16_t* from = mSamples.data() + std::size_t(top + row) * std::size_t(mWidth) + std::size_t(left);
+        std::copy_n(from, side, samples.data() + std::size_t(row) * std::size_t(side));
+    }
+    return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(side, side, std::move(samples)));
+}
+
+ImageFile readImageFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // Opened without blocking and checked on the descriptor, so that a FIFO
+    // put in the file's place after a check by name cannot hang the reader.
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return {{}, errno == EISDIR ? QStringLiteral("it is a folder") : QString::fromLocal8Bit(std::strerror(errno))};
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return {{}, file.errorString()};
+    }
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0)
+        return {{}, QString::fromLocal8Bit(std::strerror(errno))};
+    if (S_ISDIR(status.st_mode))
+        return {{}, QStringLiteral("it is a folder")};
+    if (!S_ISREG(status.st_mode))
+        return {{}, QStringLiteral("it is not a regular file")};
+    if (status.st_size == 0)
+        return {{}, QStringLiteral("the file is empty")};
+    if (status.st_size > kMaxImageFileBytes)
+        return {{}, QStringLiteral("the file is larger than %1 MB").arg(kMaxImageFileBytes >> 20)};
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {{}, file.errorString()};
+    return {std::move(bytes), {}};
 }
 
 std::shared_ptr<Image> Image::imageNamed(const QString& name)
@@ -83,6 +186,12 @@ std::shared_ptr<Image> Image::initWithContentsOfFile(const QString& path)
 
 Image::Image(QByteArray encoded)
     : mEncoded(std::move(encoded))
+{
+}
+
+Image::Image(std::shared_ptr<const BitmapImageRep> decoded)
+    : mDecoded(true)
+    , mBitmap(std::move(decoded))
 {
 }
 

@@ -6,16 +6,17 @@
 #include <memory>
 #include <vector>
 
-// The decoded samples of a height image: one byte per pixel, rows from the
-// top of the image downwards, each row exactly pixelsWide() bytes (QImage
-// pads rows to four bytes; they are repacked here).
+// The decoded samples of a height image: one 16-bit sample per pixel, rows
+// from the top of the image downwards, each row exactly pixelsWide() samples
+// (QImage pads rows; they are repacked here).
 //
-// What is accepted, and how it becomes one grey byte per pixel:
-// - 8-bit grey: taken as it is.
-// - 16-bit grey: the nearest 8-bit value.
+// What is accepted, and how it becomes one sample per pixel:
+// - 8-bit grey: the byte h as s = 256 h, so that s / 65536 is exactly h / 256.
+// - 16-bit grey: taken as it is.
 // - colour, with or without alpha, and palette images: the luminance of the
-//   colour (QImage's grey conversion); alpha is ignored, so a transparent
-//   pixel keeps the height its colour gives.
+//   colour (QImage's grey conversion), at 16 bits where the image has 16 bits
+//   a channel, else at 8 bits and widened as above; alpha is ignored, so a
+//   transparent pixel keeps the height its colour gives.
 // - anything larger than kMaxDimension on a side or kMaxPixels in all is
 //   refused from its header, before any pixel memory is allocated.
 class BitmapImageRep {
@@ -23,21 +24,44 @@ public:
     static constexpr int kMaxDimension = 16384;
     static constexpr std::int64_t kMaxPixels = std::int64_t(8192) * 8192;
 
+    // The bitmap, or why there is none, in words for the user ("the image is
+    // damaged or incomplete").
+    struct Decoded {
+        std::shared_ptr<const BitmapImageRep> bitmap;
+        QString failure;
+    };
+    static Decoded decode(const QByteArray& data);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);
 
-    const std::uint8_t* bitmapData() const { return mSamples.data(); }
+    const std::uint16_t* bitmapData() const { return mSamples.data(); }
     int pixelsWide() const { return mWidth; }
     int pixelsHigh() const { return mHeight; }
 
+    // The largest square in the middle: the middle columns of a wide image,
+    // the middle rows of a tall one (an odd remainder leaves the extra column
+    // or row on the right or at the bottom); a square image itself.
+    std::shared_ptr<const BitmapImageRep> centredSquare() const;
+
 private:
-    BitmapImageRep(int width, int height, std::vector<std::uint8_t> samples);
+    BitmapImageRep(int width, int height, std::vector<std::uint16_t> samples);
 
     int mWidth;
     int mHeight;
-    std::vector<std::uint8_t> mSamples;
+    std::vector<std::uint16_t> mSamples;
 };
+
+// The bytes of the image file at path, or why they cannot be had, in words
+// for the user ("it is a folder"). Only a regular file is read: a FIFO or a
+// device would block or never end. Files beyond kMaxImageFileBytes are
+// refused unread.
+struct ImageFile {
+    QByteArray bytes;
+    QString failure;
+};
+inline constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
+ImageFile readImageFile(const QString& path);
 
 // An image as loaded, by resource name or from a file: its encoded bytes.
 // The bitmap is decoded on the first request and kept, so that rebuilding a
@@ -51,6 +75,8 @@ public:
     static std::shared_ptr<Image> initWithContentsOfFile(const QString& path);
 
     explicit Image(QByteArray encoded);
+    // An image already decoded; it has no encoded data.
+    explicit Image(std::shared_ptr<const BitmapImageRep> decoded);
 
     const QByteArray& encodedData() const { return mEncoded; }
 

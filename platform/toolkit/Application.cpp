@@ -63,7 +63,8 @@ void prepareApplication()
     QSurfaceFormat::setDefaultFormat(format);
     QCoreApplication::setOrganizationName(QStringLiteral("ferlow"));
     QCoreApplication::setApplicationName(QStringLiteral("ferlow"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Ferlow"));
+    // No display name: Qt would append it to every window title, and the
+    // main window's title names the application first, then the terrain.
     QGuiApplication::setDesktopFileName(QStringLiteral("ferlow"));
 }
 

@@ -10,6 +10,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -476,6 +477,86 @@ void Desktop::requestActivation(unsigned long window)
     XSendEvent(mDisplay, DefaultRootWindow(mDisplay), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &event);
     sync();
+}
+
+QString Desktop::keyboardWindowTitle() const
+{
+    const Atom name = XInternAtom(mDisplay, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(mDisplay, "UTF8_STRING", False);
+    for (Window window = keyboardWindow(mDisplay); window != None && window != PointerRoot;) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(mDisplay, window, name, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
+                == Success
+            && data) {
+            const QString title = QString::fromUtf8(reinterpret_cast<const char*>(data), int(items));
+            XFree(data);
+            return title;
+        }
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(mDisplay, window, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        window = parent == root ? None : parent;
+    }
+    return {};
+}
+
+QStringList Desktop::windowTitles() const
+{
+    const Atom name = XInternAtom(mDisplay, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(mDisplay, "UTF8_STRING", False);
+    QStringList titles;
+    const std::function<void(Window)> search = [&](Window window) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(mDisplay, window, name, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
+                == Success
+            && data)
+            titles << QString::fromUtf8(reinterpret_cast<const char*>(data), int(items));
+        if (data)
+            XFree(data);
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(mDisplay, window, &root, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count; ++i)
+                search(children[i]);
+            if (children)
+                XFree(children);
+        }
+    };
+    search(DefaultRootWindow(mDisplay));
+    return titles;
+}
+
+void Desktop::type(const QString& text)
+{
+    for (const QChar character : text) {
+        const char c = character.toLatin1();
+        const KeySym keysym = c == ' ' ? XK_space : XStringToKeysym(QByteArray(1, c).constData());
+        const KeySym named = keysym != NoSymbol ? keysym : [c] {
+            switch (c) {
+            case '/': return KeySym(XK_slash);
+            case '.': return KeySym(XK_period);
+            case '-': return KeySym(XK_minus);
+            case '_': return KeySym(XK_underscore);
+            default: throw std::runtime_error(std::string("cannot type ") + c);
+            }
+        }();
+        const bool shifted = std::isupper(static_cast<unsigned char>(c)) || c == '_';
+        if (shifted)
+            key(named, {XK_Shift_L});
+        else
+            key(named);
+    }
 }
 
 // The program's own top-level window, inside the frame the window manager

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QStringList>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -45,6 +46,8 @@ public:
     // held around it.
     void key(unsigned long keysym, std::initializer_list<unsigned long> modifiers = {});
     void click(QPoint at, unsigned int button = 1);
+    // Types printable ASCII text, with Shift where a character needs it.
+    void type(const QString& text);
     // Moves the pointer to the screen's far corner, over the desktop alone.
     void parkPointer();
     // A left-button drag in small steps, as a hand moves the mouse.
@@ -56,6 +59,12 @@ public:
     QImage capture() const;
     // Where the topmost window shows on the screen, when one shows.
     QRect topWindow() const;
+    // The titles the programs give their windows (_NET_WM_NAME, UTF-8), as
+    // a task bar lists them; a window not mapped yet or any more included.
+    QStringList windowTitles() const;
+    // The title of the window that has the keyboard, or of the window it
+    // lies in.
+    QString keyboardWindowTitle() const;
     // Whether no program holds the keyboard or the pointer: the test can
     // take both, and gives them back at once.
     bool inputIsFree() const;

@@ -73,7 +73,7 @@ FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored)
 }
 
 FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
-                     const QProcessEnvironment& extra, const QString& program)
+                     const QProcessEnvironment& extra, const QString& program, const QStringList& arguments)
     : mDesktop(desktop)
 {
     QDir().mkpath(mConfigHome.filePath(QStringLiteral("ferlow")));
@@ -82,7 +82,7 @@ FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& s
     environment.insert(extra);
     mProcess.setProcessEnvironment(environment);
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
-    mProcess.start(program, {});
+    mProcess.start(program, arguments);
 }
 
 QString FerlowRun::settingsPath() const

@@ -1,7 +1,10 @@
 #include "platform/system/Image.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,7 +35,9 @@ void putBigEndian(QByteArray& bytes, int at, std::uint32_t value)
         bytes[at + i] = char((value >> (24 - 8 * i)) & 0xff);
 }
 
-TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidth)
+// 8-bit samples h come out as 256 h, so that the mesh's s / 65536 is
+// exactly h / 256; 16-bit ones as they are, all 65536 values apart.
+TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidthWithSixteenBitSamples)
 {
     QImage grey(13, 15, QImage::Format_Grayscale8); // rows padded to 16 bytes in QImage
     for (int y = 0; y < grey.height(); ++y)
@@ -43,7 +48,17 @@ TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidth)
     EXPECT_EQ(bitmap->pixelsWide(), 13);
     EXPECT_EQ(bitmap->pixelsHigh(), 15);
     for (int i = 0; i < 13 * 15; ++i)
-        ASSERT_EQ(bitmap->bitmapData()[i], std::uint8_t(i)) << i;
+        ASSERT_EQ(bitmap->bitmapData()[i], std::uint16_t(256 * i)) << i;
+
+    QImage deep(256, 3, QImage::Format_Grayscale16);
+    for (int y = 0; y < deep.height(); ++y)
+        for (int x = 0; x < deep.width(); ++x)
+            reinterpret_cast<std::uint16_t*>(deep.scanLine(y))[x] = std::uint16_t(y * 256 * 256 / 3 + x * 3 + 1);
+    const auto deepBitmap = BitmapImageRep::initWithData(encode(deep));
+    ASSERT_TRUE(deepBitmap);
+    for (int y = 0; y < deep.height(); ++y)
+        for (int x = 0; x < deep.width(); ++x)
+            ASSERT_EQ(deepBitmap->bitmapData()[y * 256 + x], std::uint16_t(y * 256 * 256 / 3 + x * 3 + 1)) << x << ", " << y;
 }
 
 TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
@@ -63,40 +78,115 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     palette.setColorTable({qRgb(0, 0, 0), qRgb(77, 77, 77)});
     palette.fill(1);
 
+    QImage deepColour(4, 4, QImage::Format_RGBA64);
+    deepColour.fill(QColor::fromRgba64(qRgba64(0x4321, 0x4321, 0x4321, 0)));
+
     struct Case {
         const char* name;
         QImage image;
-        std::uint8_t firstPixel;
+        std::uint16_t firstPixel;
     };
-    for (const Case& c : {Case{"colour", colour, 255}, Case{"alpha", transparent, 180}, Case{"16-bit", deep, 128},
-                          Case{"palette", palette, 77}}) {
+    for (const Case& c : {Case{"colour", colour, 0xff00}, Case{"alpha", transparent, 180 << 8},
+                          Case{"16-bit", deep, 0x8080}, Case{"16-bit colour, transparent", deepColour, 0x4321},
+                          Case{"palette", palette, 77 << 8}}) {
         const auto bitmap = BitmapImageRep::initWithData(encode(c.image));
         ASSERT_TRUE(bitmap) << c.name;
         EXPECT_EQ(bitmap->pixelsWide(), 4) << c.name;
-        EXPECT_NEAR(bitmap->bitmapData()[0], c.firstPixel, 1) << c.name;
+        EXPECT_NEAR(bitmap->bitmapData()[0], c.firstPixel, 256) << c.name;
     }
     const auto bitmap = BitmapImageRep::initWithData(encode(colour));
     EXPECT_EQ(bitmap->bitmapData()[1], 0);
     // A luminance: between the darkest and the brightest channel, green-weighted.
-    EXPECT_GT(bitmap->bitmapData()[2], 100);
-    EXPECT_LT(bitmap->bitmapData()[2], 160);
+    EXPECT_GT(bitmap->bitmapData()[2], 100 << 8);
+    EXPECT_LT(bitmap->bitmapData()[2], 160 << 8);
 }
 
-TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecode)
+// A wide and a tall image each give their middle square: a pixel marked at
+// the square's top-left corner lands at (0, 0), the pixels outside are gone.
+TEST(BitmapImageRep, CentredSquareOfWideAndTallImages)
 {
-    EXPECT_FALSE(BitmapImageRep::initWithData({}));
-    EXPECT_FALSE(BitmapImageRep::initWithData("this is not an image at all"));
+    struct Case {
+        const char* name;
+        QSize size;
+        QPoint corner;
+    };
+    for (const Case& c : {Case{"wide", {11, 4}, {3, 0}}, Case{"tall", {4, 9}, {0, 2}}, Case{"square", {5, 5}, {0, 0}}}) {
+        QImage image(c.size, QImage::Format_Grayscale8);
+        image.fill(10);
+        image.setPixel(c.corner, qRgb(200, 200, 200));
+        image.setPixel(c.corner + QPoint(3, 3), qRgb(90, 90, 90));
+        const auto square = BitmapImageRep::initWithData(encode(image))->centredSquare();
+        EXPECT_EQ(square->pixelsWide(), 4 + (c.size == QSize(5, 5))) << c.name;
+        EXPECT_EQ(square->pixelsHigh(), square->pixelsWide()) << c.name;
+        const int side = square->pixelsWide();
+        EXPECT_EQ(square->bitmapData()[0], 200 << 8) << c.name;
+        EXPECT_EQ(square->bitmapData()[3 * side + 3], 90 << 8) << c.name;
+        int marked = 0;
+        for (int i = 0; i < side * side; ++i)
+            marked += square->bitmapData()[i] != 10 << 8;
+        EXPECT_EQ(marked, 2) << c.name;
+    }
+}
+
+// Each refusal says why, in words a user can act on.
+TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecodeAndSaysWhy)
+{
     QByteArray truncated = encode(QImage(64, 64, QImage::Format_Grayscale8));
     truncated.truncate(40);
-    EXPECT_FALSE(BitmapImageRep::initWithData(truncated));
-
     // A valid PNG whose header announces 60000 x 60000 pixels: refused from
     // the header, without allocating 3.6 GB.
     QByteArray huge = encode(QImage(8, 8, QImage::Format_Grayscale8));
     putBigEndian(huge, 16, 60000);
     putBigEndian(huge, 20, 60000);
     putBigEndian(huge, 29, crc32(huge.mid(12, 17)));
-    EXPECT_FALSE(BitmapImageRep::initWithData(huge));
+    struct Case {
+        const char* name;
+        QByteArray data;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"empty", {}, "the file is empty"},
+                          Case{"no image", "this is not an image at all", "it is not an image Ferlow can read"},
+                          Case{"truncated", truncated, "the image is damaged or incomplete"},
+                          Case{"huge", huge, "the image is 60000 × 60000 pixels; Ferlow reads images of up to 67108864 "
+                                             "pixels, 16384 on a side"}}) {
+        const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(c.data);
+        EXPECT_FALSE(decoded.bitmap) << c.name;
+        EXPECT_EQ(decoded.failure.toStdString(), c.reason) << c.name;
+        EXPECT_FALSE(BitmapImageRep::initWithData(c.data)) << c.name;
+    }
+}
+
+// A FIFO would block a plain read for ever and a device never end; neither
+// is read, and nothing waits.
+TEST(ImageFile, ReadsRegularFilesOnlyAndSaysWhyNot)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString fifo = folder.filePath(QStringLiteral("fifo.png"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile empty(folder.filePath(QStringLiteral("empty.png")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QFile image(folder.filePath(QStringLiteral("image.png")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    const QByteArray bytes = encode(QImage(4, 4, QImage::Format_Grayscale8));
+    image.write(bytes);
+    image.close();
+    struct Case {
+        QString path;
+        const char* reason;
+    };
+    for (const Case& c : {Case{folder.path(), "it is a folder"}, Case{fifo, "it is not a regular file"},
+                          Case{QStringLiteral("/dev/zero"), "it is not a regular file"},
+                          Case{empty.fileName(), "the file is empty"},
+                          Case{folder.filePath(QStringLiteral("missing.png")), "No such file or directory"}}) {
+        const ImageFile file = readImageFile(c.path);
+        EXPECT_TRUE(file.bytes.isEmpty()) << c.path.toStdString();
+        EXPECT_EQ(file.failure.toStdString(), c.reason) << c.path.toStdString();
+    }
+    const ImageFile file = readImageFile(image.fileName());
+    EXPECT_EQ(file.bytes, bytes);
+    EXPECT_TRUE(file.failure.isEmpty());
 }
 
 TEST(Image, LoadsByResourceNameOrPathAndDecodesOnce)

@@ -148,6 +148,39 @@ TEST_F(HeightFieldMesh, RebuildingReplacesTheMeshAndKeepsTheImage)
     }
 }
 
+// 16-bit samples keep their precision: heights s / 65536, 65536 of them
+// between 0 and 1 where 8 bits have 256.
+TEST_F(HeightFieldMesh, SixteenBitSamplesGiveHeightsOfSOver65536)
+{
+    constexpr int kWidth = 64;
+    QImage ramp(kWidth, kWidth, QImage::Format_Grayscale16);
+    const auto sample = [](int row, int column) { return std::uint16_t(row * 1021 + column * 17 + 1); };
+    for (int row = 0; row < kWidth; ++row)
+        for (int column = 0; column < kWidth; ++column)
+            reinterpret_cast<std::uint16_t*>(ramp.scanLine(row))[column] = sample(row, column);
+    const auto field = build(ramp, kWidth);
+    ASSERT_EQ(field->numberOfVertices(), kWidth * kWidth);
+    for (int i = 0; i < kWidth; ++i)
+        for (int j = 0; j < kWidth; ++j)
+            ASSERT_EQ(at(*field, kWidth, i, j).y, float(sample(i, j)) / 65536.0f) << i << ", " << j;
+}
+
+// However wide the image and whatever the setting, the mesh stays within
+// memory: never more than kMaxGridSize vertices a side.
+TEST_F(HeightFieldMesh, NoGridIsFinerThanTheLargest)
+{
+    constexpr int kWidth = HeightField::kMaxGridSize + 52;
+    const QImage image = greyImage(kWidth, kWidth, [](int row, int column) { return (row + column) % 256; });
+    const auto field = build(image, 2);
+    for (const int gridSize : {kWidth, -5}) {
+        field->makeHeightField(gridSize);
+        EXPECT_EQ(field->numberOfVertices(), HeightField::kMaxGridSize * HeightField::kMaxGridSize) << gridSize;
+        // The grid still spans the whole image: its last line samples near the far edge.
+        const vertex& last = at(*field, HeightField::kMaxGridSize, HeightField::kMaxGridSize - 1, 0);
+        EXPECT_NEAR(last.lightT, 1.0f / HeightField::kMaxGridSize, 1e-6f) << gridSize;
+    }
+}
+
 TEST_F(HeightFieldMesh, AnUnusableImageIsLoggedOncePerBuildAndLeavesTheMesh)
 {
     QByteArray huge = encode(greyImage(8, 8, [](int, int) { return 0; }));

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+class BitmapImageRep;
+
+// A height image the user opened, made ready to fly: its heights as the
+// largest centred square of the image, and a light map baked from them,
+// since such an image comes without one. Everything here is computed on
+// opening, before anything is shown; nothing needs an OpenGL context.
+class TerrainImage {
+public:
+    // The light map is never finer than this: beyond the finest grid it
+    // would only cost time to bake and memory to hold.
+    static constexpr int kMaxLightMapSize = 2048;
+
+    struct Opened {
+        std::shared_ptr<const TerrainImage> terrain;
+        // Why there is none, in words for the user ("it is not an image
+        // Ferlow can read").
+        QString failure;
+    };
+    // The file at path, its light map baked for a terrain extent world units
+    // across and height high (the scene's scale when it is opened).
+    static Opened open(const QString& path, float extent, float height);
+
+    // The absolute path it was opened from and the file's name.
+    const QString& path() const { return mPath; }
+    QString name() const;
+    const std::shared_ptr<const BitmapImageRep>& heights() const { return mHeights; }
+    // RGB, rows stored as the light map lies over the mesh (see HeightField).
+    const QImage& lightMap() const { return mLightMap; }
+
+private:
+    TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, QImage lightMap);
+
+    QString mPath;
+    std::shared_ptr<const BitmapImageRep> mHeights;
+    QImage mLightMap;
+};

@@ -1,0 +1,284 @@
+// Flying a height image of one's own, through the real ferlow program and
+// only as a user reaches it: the command line, the File menu (its dialog,
+// Open Recent, Built-in Terrain), the next start. The effects are read where
+// a user sees them: the window's title, the settings file, the program's
+// output. A file that cannot be flown costs nothing: the flight goes on and
+// the settings file keeps its bytes.
+#include "tests/e2e/Desktop.h"
+#include "tests/e2e/FerlowRun.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kWaitMilliseconds = 20000;
+const QString kTitle = QStringLiteral("Ferlow");
+const QString kKey = QStringLiteral("TerrainImage");
+
+Desktop& desktop()
+{
+    static const auto shared = std::make_unique<Desktop>(Desktop::Kind::BareX);
+    return *shared;
+}
+
+// A 16-bit grey image of ridges, small enough to open in a moment.
+QString writeTerrain(const QTemporaryDir& folder, const QString& name)
+{
+    QImage image(256, 192, QImage::Format_Grayscale16);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            reinterpret_cast<std::uint16_t*>(image.scanLine(y))[x] = std::uint16_t((x * 977 + y * 331) % 65536);
+    const QString path = folder.filePath(name);
+    EXPECT_TRUE(image.save(path));
+    return path;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString stored(const FerlowRun& run, const QString& key)
+{
+    return QSettings(run.settingsPath(), QSettings::IniFormat).value(key).toString();
+}
+
+bool storedBecomes(const FerlowRun& run, const QString& key, const QString& value)
+{
+    return QTest::qWaitFor([&] { return stored(run, key) == value; }, kWaitMilliseconds);
+}
+
+// Waits for a window of that title; the titles there are otherwise.
+testing::AssertionResult windowTitled(const QString& title)
+{
+    if (QTest::qWaitFor([&] { return desktop().windowTitles().contains(title); }, kWaitMilliseconds))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no window titled \"" << title.toStdString() << "\"; there are \""
+                                       << desktop().windowTitles().join(QStringLiteral("\", \"")).toStdString() << "\"";
+}
+
+bool noWindowTitled(const QString& title)
+{
+    return QTest::qWaitFor([&] { return !desktop().windowTitles().contains(title); }, kWaitMilliseconds);
+}
+
+// Waits for a window of that title to show and have the keyboard.
+testing::AssertionResult keyboardWith(const QString& title)
+{
+    if (QTest::qWaitFor([&] { return desktop().keyboardWindowTitle() == title; }, kWaitMilliseconds))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the keyboard is with \"" << desktop().keyboardWindowTitle().toStdString()
+                                       << "\", not \"" << title.toStdString() << "\"";
+}
+
+std::unique_ptr<FerlowRun> startWith(const QStringList& arguments, const QMap<QString, QString>& settings = {})
+{
+    auto run = std::make_unique<FerlowRun>(
+        desktop(),
+        [&](const QString& path) {
+            QSettings file(path, QSettings::IniFormat);
+            for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+                file.setValue(it.key(), it.value());
+        },
+        QProcessEnvironment(), QStringLiteral(FERLOW_PROGRAM), arguments);
+    run->waitUntilFlying();
+    return run;
+}
+
+// Opens the file through File ▸ Open Terrain…, typing its path.
+void openWithDialog(const QString& path)
+{
+    desktop().key(XK_o, {XK_Control_L});
+    ASSERT_TRUE(keyboardWith(QStringLiteral("Open Terrain")));
+    desktop().type(path);
+    desktop().key(XK_Return);
+    ASSERT_TRUE(noWindowTitled(QStringLiteral("Open Terrain"))) << Screen::keep(desktop().capture(), "-dialog");
+}
+
+TEST(Terrain, TheCommandLineFliesNamesAndRemembersTheFileForTheNextStart)
+{
+    QTemporaryDir folder;
+    const QString path = writeTerrain(folder, QStringLiteral("ridges.png"));
+    {
+        const auto run = startWith({path});
+        ASSERT_FALSE(testing::Test::HasFatalFailure());
+        EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — ridges.png")));
+        EXPECT_TRUE(storedBecomes(*run, kKey, path));
+    }
+    const auto restarted = startWith({}, {{kKey, path}});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — ridges.png")));
+}
+
+// Gone by the next start: the built-in terrain flies, one line says why, and
+// the choice stays stored for when the file is back.
+TEST(Terrain, ARememberedFileThatIsGoneGivesTheBuiltInTerrainAndOneLine)
+{
+    QTemporaryDir folder;
+    const QString gone = folder.filePath(QStringLiteral("gone.png"));
+    const auto run = startWith({}, {{kKey, gone}});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    EXPECT_TRUE(windowTitled(kTitle));
+    const QString log = run->log();
+    EXPECT_EQ(log.count(QStringLiteral("could not be opened")), 1) << log.toStdString();
+    EXPECT_EQ(stored(*run, kKey), gone);
+}
+
+struct BadFile {
+    const char* name;
+    // Makes the file (or whatever stands at its path) in the folder.
+    std::function<QString(const QTemporaryDir&)> make;
+    const char* reason;
+};
+
+void PrintTo(const BadFile& file, std::ostream* out)
+{
+    *out << file.name;
+}
+
+QByteArray truncatedPng()
+{
+    QByteArray bytes;
+    QImage image(64, 64, QImage::Format_Grayscale8);
+    image.fill(7);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.left(bytes.size() / 2);
+}
+
+const BadFile kBadFiles[] = {
+    {"Missing", [](const QTemporaryDir& d) { return d.filePath(QStringLiteral("missing.png")); },
+     "No such file or directory"},
+    {"Folder",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("folder.png"));
+         QDir().mkpath(path);
+         return path;
+     },
+     "it is a folder"},
+    {"Fifo",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("fifo.png"));
+         mkfifo(QFile::encodeName(path).constData(), 0600);
+         return path;
+     },
+     "it is not a regular file"},
+    {"Empty",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("empty.png"));
+         writeBytes(path, {});
+         return path;
+     },
+     "the file is empty"},
+    {"NoImage",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("notes.png"));
+         writeBytes(path, "these are notes, not heights");
+         return path;
+     },
+     "it is not an image Ferlow can read"},
+    {"Truncated",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("half.png"));
+         writeBytes(path, truncatedPng());
+         return path;
+     },
+     "the image is damaged or incomplete"},
+};
+
+class BadFiles : public testing::TestWithParam<BadFile> {};
+
+// From the command line: one line on standard error, the built-in terrain,
+// and the settings file, with another terrain remembered in it, keeps its
+// bytes.
+TEST_P(BadFiles, FromTheCommandLineGiveOneLineAndTheBuiltInTerrain)
+{
+    QTemporaryDir folder;
+    const QString remembered = writeTerrain(folder, QStringLiteral("remembered.png"));
+    const QString bad = GetParam().make(folder);
+    const auto run = startWith({bad}, {{kKey, remembered}});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    const QByteArray settingsBefore = readBytes(run->settingsPath());
+    EXPECT_TRUE(windowTitled(kTitle));
+    const QString log = run->log();
+    const QString line = QStringLiteral("“%1” could not be opened: %2.")
+                             .arg(QFileInfo(bad).fileName(), QString::fromUtf8(GetParam().reason));
+    EXPECT_EQ(log.count(line), 1) << log.toStdString();
+    EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
+    EXPECT_EQ(stored(*run, kKey), remembered);
+}
+
+INSTANTIATE_TEST_SUITE_P(Terrain, BadFiles, testing::ValuesIn(kBadFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The File menu's ways in, one after the other as a user would take them.
+TEST(Terrain, TheMenuOpensThroughTheDialogFromRecentAndGoesBackToTheBuiltIn)
+{
+    QTemporaryDir folder;
+    const QString first = writeTerrain(folder, QStringLiteral("first.png"));
+    const QString second = writeTerrain(folder, QStringLiteral("second.png"));
+    const QString notes = kBadFiles[4].make(folder);
+    const auto run = startWith({});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_TRUE(windowTitled(kTitle));
+
+    openWithDialog(first);
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — first.png")));
+    EXPECT_TRUE(storedBecomes(*run, kKey, first));
+    openWithDialog(second);
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — second.png")));
+    EXPECT_TRUE(storedBecomes(*run, kKey, second));
+
+    // File ▸ Built-in Terrain
+    desktop().key(XK_i, {XK_Alt_L});
+    desktop().key(XK_b);
+    EXPECT_TRUE(windowTitled(kTitle));
+    EXPECT_TRUE(storedBecomes(*run, kKey, QString()));
+
+    // File ▸ Open Recent ▸ the second item: the first file, the newest but one.
+    desktop().key(XK_i, {XK_Alt_L});
+    desktop().key(XK_r);
+    desktop().key(XK_Down);
+    desktop().key(XK_Return);
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — first.png")));
+    EXPECT_TRUE(storedBecomes(*run, kKey, first));
+
+    // A bad file from the dialog: a message box, and nothing else changes.
+    const QByteArray settingsBefore = readBytes(run->settingsPath());
+    openWithDialog(notes);
+    ASSERT_TRUE(keyboardWith(QStringLiteral("Could Not Open Terrain")));
+    desktop().key(XK_Return);
+    EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — first.png")));
+    EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
