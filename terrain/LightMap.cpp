@@ -176,33 +176,29 @@ VECTOR_CLONES void sampleRun(const Heights& heights, const double* __restrict to
         steepest[column] = std::max(steepest[column], (heights.bilinear(column + offset, r) - base[column]) / along);
 }
 
-// For every pixel of a row, the steepest slope (rise over distance) of the
-// terrain seen along a march, -HUGE_VAL where the march leaves the map at
-// once.
+// For every pixel of a block of rows, the steepest slope (rise over
+// distance) of the terrain seen along a march, -HUGE_VAL where the march
+// leaves the map at once; steepest holds the block's rows one after another.
 //
-// The march goes one step at a time for the whole row. A sample's row, and
-// so its row weight, is the same for every pixel; once off the map a
-// pixel's march never comes back, so each step only shrinks the span of
-// columns still marching. Within that span a sample's left column is the
-// pixel's column plus the offset's whole part, or one more where rounding
-// the position carries it to the next whole column: that happens, if at
-// all, from some column on, since larger columns round more coarsely.
-void steepestAlong(const Heights& heights, const March& m, int row, double* steepest)
+// The march goes one step at a time for the whole block. A sample's row, and
+// so its row weight, is the same for every pixel of a row; once off the map
+// a pixel's march never comes back, so each step only shrinks the span of
+// columns and rows still marching. Within that span a sample's left column
+// is the pixel's column plus the offset's whole part, or one more where
+// rounding the position carries it to the next whole column: that happens,
+// if at all, from some column on, since larger columns round more coarsely.
+// From one step or row to the next, much the same rows of heights are read,
+// and stay in the cache.
+void steepestAlong(const Heights& heights, const March& m, int firstRow, int rows, double* steepest)
 {
     const int size = heights.size();
     const double last = size - 1.0;
-    std::fill_n(steepest, size, -HUGE_VAL);
-    const double* base = heights.row(row);
+    std::fill_n(steepest, std::size_t(rows) * size, -HUGE_VAL);
     for (std::size_t k = 0; k < m.along.size(); ++k) {
-        const double r = row + m.rowOffset[k];
-        if (r < 0.0 || r > last)
-            return;
         const double offset = m.columnOffset[k];
         const auto [firstColumn, lastColumn] = columnsOnMap(offset, size);
         if (firstColumn > lastColumn)
             return;
-        const int r0 = std::min(static_cast<int>(r), size - 2);
-        const double fr = r - r0;
         const int shift = static_cast<int>(std::floor(offset));
         const auto carries = [offset, shift](int column) { return column + offset >= column + shift + 1; };
         // The first column that carries, found by halving the span between
@@ -219,10 +215,24 @@ void steepestAlong(const Heights& heights, const March& m, int row, double* stee
                     below = middle;
             }
         }
-        const double* top = heights.row(r0);
-        const double* bottom = heights.row(r0 + 1);
-        sampleRun(heights, top, bottom, base, steepest, firstColumn, carried - 1, shift, offset, r, fr, m.along[k]);
-        sampleRun(heights, top, bottom, base, steepest, carried, lastColumn, shift + 1, offset, r, fr, m.along[k]);
+        bool marching = false;
+        for (int row = firstRow; row < firstRow + rows; ++row) {
+            const double r = row + m.rowOffset[k];
+            if (r < 0.0 || r > last)
+                continue;
+            marching = true;
+            const int r0 = std::min(static_cast<int>(r), size - 2);
+            const double fr = r - r0;
+            const double* top = heights.row(r0);
+            const double* bottom = heights.row(r0 + 1);
+            const double* base = heights.row(row);
+            double* rowSteepest = steepest + std::size_t(row - firstRow) * size;
+            const double along = m.along[k];
+            sampleRun(heights, top, bottom, base, rowSteepest, firstColumn, carried - 1, shift, offset, r, fr, along);
+            sampleRun(heights, top, bottom, base, rowSteepest, carried, lastColumn, shift + 1, offset, r, fr, along);
+        }
+        if (!marching)
+            return;
     }
 }
 
@@ -278,30 +288,43 @@ struct Marches {
     SunVisibility sunVisibility;
 };
 
-void bakeRow(const Heights& heights, const Marches& marches, int row, std::vector<double>& occlusion,
-             std::vector<double>& steepest, std::uint8_t* line)
+// Rows are baked in blocks of about this many pixels: a block's slopes and
+// the rows of heights its marches read at one step fit in the core's own
+// cache together.
+constexpr int kBlockPixels = 16384;
+
+// Bakes the rows from firstRow on, rows of them, into the light map's
+// pixels, with room in occlusion and steepest for as many rows.
+void bakeBlock(const Heights& heights, const Marches& marches, int firstRow, int rows, double* occlusion,
+               double* steepest, std::uint8_t* pixels)
 {
     const int size = heights.size();
+    const std::size_t count = std::size_t(rows) * size;
     // 1 - occlusion / kOcclusionDirections is 1 for open ground, lower in
     // gullies and at the foot of slopes.
-    std::fill(occlusion.begin(), occlusion.end(), 0.0);
+    std::fill_n(occlusion, count, 0.0);
     for (const March& m : marches.occlusion) {
-        steepestAlong(heights, m, row, steepest.data());
+        steepestAlong(heights, m, firstRow, rows, steepest);
         // A horizon below the level occludes nothing, sin(max(0, horizon))
         // being 0 there: only rising ground calls on atan and sin.
-        for (int column = 0; column < size; ++column)
-            if (steepest[column] > 0.0)
-                occlusion[column] += std::sin(std::atan(steepest[column]));
+        for (std::size_t i = 0; i < count; ++i)
+            if (steepest[i] > 0.0)
+                occlusion[i] += std::sin(std::atan(steepest[i]));
     }
-    steepestAlong(heights, marches.toSun, row, steepest.data());
-    for (int column = 0; column < size; ++column) {
-        const double ambientOcclusion = 1.0 - occlusion[column] / kOcclusionDirections;
-        const double sky = kAmbientStrength * mix(0.75, 1.0, ambientOcclusion);
-        const double direct =
-            kSunStrength * lambert(heights, column, row, marches.sun) * marches.sunVisibility(steepest[column]);
-        for (int channel = 0; channel < 3; ++channel) {
-            const double light = shoulder(sky * kSkyColour[channel] + direct * kSunColour[channel]);
-            line[column * 3 + channel] = static_cast<std::uint8_t>(std::lround(255.0 * clamp01(light)));
+    steepestAlong(heights, marches.toSun, firstRow, rows, steepest);
+    for (int row = firstRow; row < firstRow + rows; ++row) {
+        // The renderer reads the light map bottom-up, so it is stored flipped.
+        std::uint8_t* line = pixels + std::size_t(size - 1 - row) * size * 3;
+        const std::size_t rowStart = std::size_t(row - firstRow) * size;
+        for (int column = 0; column < size; ++column) {
+            const double ambientOcclusion = 1.0 - occlusion[rowStart + column] / kOcclusionDirections;
+            const double sky = kAmbientStrength * mix(0.75, 1.0, ambientOcclusion);
+            const double direct = kSunStrength * lambert(heights, column, row, marches.sun) *
+                                  marches.sunVisibility(steepest[rowStart + column]);
+            for (int channel = 0; channel < 3; ++channel) {
+                const double light = shoulder(sky * kSkyColour[channel] + direct * kSunColour[channel]);
+                line[column * 3 + channel] = static_cast<std::uint8_t>(std::lround(255.0 * clamp01(light)));
+            }
         }
     }
 }
@@ -316,21 +339,26 @@ std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads)
     std::vector<std::uint8_t> pixels(std::size_t(size) * size * 3);
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    threads = std::min(threads, size);
-    // The threads take rows one at a time, as each finishes the last: rows
-    // near the edges, whose marches leave the map early, cost less. Every
-    // pixel depends on the heights alone, so the split cannot change a byte.
-    std::atomic<int> nextRow = 0;
-    const auto bakeRows = [&] {
-        std::vector<double> occlusion(size);
-        std::vector<double> steepest(size);
-        // The renderer reads the light map bottom-up, so it is stored flipped.
-        for (int row = nextRow++; row < size; row = nextRow++)
-            bakeRow(heights, marches, row, occlusion, steepest, pixels.data() + std::size_t(size - 1 - row) * size * 3);
+    const int blockRows = std::clamp(kBlockPixels / std::max(size, 1), 1, 16);
+    const int blocks = (size + blockRows - 1) / blockRows;
+    threads = std::min(threads, blocks);
+    // The threads take blocks one at a time, as each finishes the last:
+    // blocks near the edges, whose marches leave the map early, cost less.
+    // Every pixel depends on the heights alone, so the split cannot change a
+    // byte.
+    std::atomic<int> nextBlock = 0;
+    const auto bakeBlocks = [&] {
+        std::vector<double> occlusion(std::size_t(blockRows) * size);
+        std::vector<double> steepest(std::size_t(blockRows) * size);
+        for (int block = nextBlock++; block < blocks; block = nextBlock++) {
+            const int firstRow = block * blockRows;
+            bakeBlock(heights, marches, firstRow, std::min(blockRows, size - firstRow), occlusion.data(),
+                      steepest.data(), pixels.data());
+        }
     };
     std::vector<std::jthread> workers;
     for (int t = 1; t < threads; ++t)
-        workers.emplace_back(bakeRows);
-    bakeRows();
+        workers.emplace_back(bakeBlocks);
+    bakeBlocks();
     return pixels;
 }
