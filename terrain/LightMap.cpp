@@ -57,40 +57,25 @@ double smoothstep(double edge0, double edge1, double v)
     return f * f * (3.0 - 2.0 * f);
 }
 
+// The grid seen by the bake: its heights by pixel, and a row at a time.
 class Heights {
 public:
-    explicit Heights(const HeightGrid& grid)
-        : size_(grid.size), unitsPerPixel_(grid.unitsPerPixel), values_(grid.heights.data())
-    {
-    }
+    explicit Heights(const HeightGrid& grid) : grid_(grid) {}
 
-    int size() const { return size_; }
-    double unitsPerPixel() const { return unitsPerPixel_; }
-    double at(int column, int row) const { return values_[row * size_ + column]; }
-    const double* row(int row) const { return values_ + std::size_t(row) * size_; }
+    int size() const { return grid_.size; }
+    double unitsPerPixel() const { return grid_.unitsPerPixel; }
+    double at(int column, int row) const { return grid_.heights[std::size_t(row) * grid_.size + column]; }
+    const double* row(int row) const { return grid_.heights.data() + std::size_t(row) * grid_.size; }
 
     double clampedAt(int column, int row) const
     {
-        return at(std::clamp(column, 0, size_ - 1), std::clamp(row, 0, size_ - 1));
+        return at(std::clamp(column, 0, size() - 1), std::clamp(row, 0, size() - 1));
     }
 
-    double bilinear(double column, double row) const
-    {
-        const double c = std::clamp(column, 0.0, size_ - 1.0);
-        const double r = std::clamp(row, 0.0, size_ - 1.0);
-        const int c0 = std::min(static_cast<int>(c), size_ - 2);
-        const int r0 = std::min(static_cast<int>(r), size_ - 2);
-        const double fc = c - c0;
-        const double fr = r - r0;
-        const double top = mix(at(c0, r0), at(c0 + 1, r0), fc);
-        const double bottom = mix(at(c0, r0 + 1), at(c0 + 1, r0 + 1), fc);
-        return mix(top, bottom, fr);
-    }
+    double bilinear(double column, double row) const { return bilinearHeight(grid_, column, row); }
 
 private:
-    int size_;
-    double unitsPerPixel_;
-    const double* values_;
+    const HeightGrid& grid_;
 };
 
 Vec3 sunDirection()
@@ -361,4 +346,18 @@ std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads)
         workers.emplace_back(bakeBlocks);
     bakeBlocks();
     return pixels;
+}
+
+double bilinearHeight(const HeightGrid& grid, double column, double row)
+{
+    const Heights heights(grid);
+    const double c = std::clamp(column, 0.0, grid.size - 1.0);
+    const double r = std::clamp(row, 0.0, grid.size - 1.0);
+    const int c0 = std::min(static_cast<int>(c), grid.size - 2);
+    const int r0 = std::min(static_cast<int>(r), grid.size - 2);
+    const double fc = c - c0;
+    const double fr = r - r0;
+    const double top = mix(heights.at(c0, r0), heights.at(c0 + 1, r0), fc);
+    const double bottom = mix(heights.at(c0, r0 + 1), heights.at(c0 + 1, r0 + 1), fc);
+    return mix(top, bottom, fr);
 }

@@ -12,6 +12,11 @@ struct HeightGrid {
     std::vector<double> heights;
 };
 
+// The height at a position between pixel centres, column and row in pixels,
+// interpolated between the four pixels around it; a position off the map
+// takes the height at the nearest edge. The grid needs two pixels a side.
+double bilinearHeight(const HeightGrid& grid, double column, double row);
+
 // The sun of the baked light, in the south-west and fairly low so that the
 // relief reads well from the low-flying camera: azimuth clockwise from north
 // (-z, the top row of the height image), elevation above the horizon.
