@@ -3,14 +3,19 @@
 #include <cstdint>
 #include <vector>
 
-// Heights in world units, row-major, row 0 = the height image's top row
-// (north, -z); the square map covers size x size pixels of unitsPerPixel
-// world units each.
+// Heights in world units, size * size of them, row-major, row 0 = the height
+// image's top row (north, -z); the square map covers size x size pixels of
+// unitsPerPixel world units each.
 struct HeightGrid {
     int size = 0;
     double unitsPerPixel = 0.0;
     std::vector<double> heights;
 };
+
+// The height at a position between pixel centres, column and row in pixels,
+// interpolated between the four pixels around it; a position off the map
+// takes the height at the nearest edge. The grid needs two pixels a side.
+double bilinearHeight(const HeightGrid& grid, double column, double row);
 
 // The sun of the baked light, in the south-west and fairly low so that the
 // relief reads well from the low-flying camera: azimuth clockwise from north
@@ -23,5 +28,6 @@ inline constexpr double kLightMapSunElevationDegrees = 35.0;
 // outside cast shadows. RGB bytes, 3 per pixel, size * size pixels, rows
 // stored flipped (the light map's bottom row lies over the height image's top
 // row), ready for a GL_RGB upload with rows packed at 3 * size bytes.
-// The bytes do not depend on the number of threads (0: one per core).
+// The bytes do not depend on the number of threads (0: one per core). The
+// work grows with size cubed: see bench/LightMapBench.cpp for the times.
 std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads = 0);

@@ -99,35 +99,26 @@ double smoothMin(double a, double b, double softness) {
     return mix(b, a, h) - softness * h * (1.0 - h);
 }
 
-// Square scalar field stored row-major; (column, row) like image pixels.
+// Square scalar field over the map, stored row-major; (column, row) like
+// image pixels. Between pixels it is sampled as the light-map bake samples
+// heights.
 class Field {
 public:
-    explicit Field(int size, double fill = 0.0) : size_(size), values_(size * size, fill) {}
+    explicit Field(int size, double fill = 0.0) : grid_{size, kUnitsPerPixel, std::vector<double>(size * size, fill)} {}
 
-    int size() const { return size_; }
-    const std::vector<double>& values() const { return values_; }
-    double& at(int column, int row) { return values_[row * size_ + column]; }
-    double at(int column, int row) const { return values_[row * size_ + column]; }
+    int size() const { return grid_.size; }
+    const HeightGrid& grid() const { return grid_; }
+    double& at(int column, int row) { return grid_.heights[row * grid_.size + column]; }
+    double at(int column, int row) const { return grid_.heights[row * grid_.size + column]; }
 
     double clampedAt(int column, int row) const {
-        return at(std::clamp(column, 0, size_ - 1), std::clamp(row, 0, size_ - 1));
+        return at(std::clamp(column, 0, size() - 1), std::clamp(row, 0, size() - 1));
     }
 
-    double bilinear(double column, double row) const {
-        const double c = std::clamp(column, 0.0, size_ - 1.0);
-        const double r = std::clamp(row, 0.0, size_ - 1.0);
-        const int c0 = std::min(static_cast<int>(c), size_ - 2);
-        const int r0 = std::min(static_cast<int>(r), size_ - 2);
-        const double fc = c - c0;
-        const double fr = r - r0;
-        const double top = mix(at(c0, r0), at(c0 + 1, r0), fc);
-        const double bottom = mix(at(c0, r0 + 1), at(c0 + 1, r0 + 1), fc);
-        return mix(top, bottom, fr);
-    }
+    double bilinear(double column, double row) const { return bilinearHeight(grid_, column, row); }
 
 private:
-    int size_;
-    std::vector<double> values_;
+    HeightGrid grid_;
 };
 
 // ---------------------------------------------------------------------------
@@ -523,10 +514,9 @@ FlightReport checkFlight(const Field& rendered) {
 // Light map
 // ---------------------------------------------------------------------------
 
-// Baked from the heights before quantisation, as the program bakes one for a
-// height image that comes without.
+// Baked from the heights before quantisation.
 QImage buildLightMap(const Field& heights) {
-    const std::vector<std::uint8_t> pixels = bakeLightMap({kMapSize, kUnitsPerPixel, heights.values()});
+    const std::vector<std::uint8_t> pixels = bakeLightMap(heights.grid());
     // The bytes are packed at 3 * kMapSize a row, as QImage lays out RGB888
     // rows of that width; copy() detaches the image from the vector.
     return QImage(pixels.data(), kMapSize, kMapSize, 3 * kMapSize, QImage::Format_RGB888).copy();
