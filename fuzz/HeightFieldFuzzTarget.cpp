@@ -1,13 +1,19 @@
 // Arbitrary bytes as the terrain's height image: the first two bytes are a
 // signed grid size (little-endian), the rest is the image file, decoded as the
-// height field decodes it and built into a mesh at that grid size. Besides
+// height field decodes it and built into a mesh at that grid size; then
+// opened as a user's terrain is (any shape, 8 or 16 bits, cropped to its
+// centred square, a light map baked from it) and built the same way. Besides
 // what the sanitizers catch, every build must give a mesh whose counts agree
-// and whose indices stay inside its vertices.
+// and whose indices stay inside its vertices, and every bake a light map of
+// the square's size, up to the largest.
 
+#include "platform/system/Image.h"
 #include "terrain/HeightField.h"
+#include "terrain/TerrainImage.h"
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <sys/mman.h>
@@ -66,10 +72,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)silenced;
     static MemoryFile file;
     const auto gridSize = static_cast<std::int16_t>(data[0] | data[1] << 8);
+    const QString& path = file.holding(data + 2, size - 2);
     HeightField field;
-    field.loadImage(file.holding(data + 2, size - 2));
+    field.loadImage(path);
     field.makeHeightField(gridSize);
     if (!consistent(field))
+        std::abort();
+
+    const TerrainImage::Opened opened = TerrainImage::open(path, 100.0f, 14.0f);
+    if (!opened.terrain)
+        return 0;
+    const int side = opened.terrain->heights()->pixelsWide();
+    if (opened.terrain->heights()->pixelsHigh() != side
+        || opened.terrain->lightMap().width() != std::min(side, TerrainImage::kMaxLightMapSize))
+        std::abort();
+    if (!consistent(*HeightField::heightFieldWithTerrain(*opened.terrain, QString(), gridSize)))
         std::abort();
     return 0;
 }
