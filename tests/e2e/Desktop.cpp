@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -82,6 +83,25 @@ int tolerateVanishedWindows(Display* display, XErrorEvent* error)
     if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch)
         return 0;
     return gXlibHandler(display, error);
+}
+
+// The title a program gave the window (_NET_WM_NAME), if it gave one.
+std::optional<QString> titleOf(Display* display, Window window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False,
+                                          XInternAtom(display, "UTF8_STRING", False), &type, &format, &items, &after,
+                                          &data) == Success
+        && data;
+    std::optional<QString> title;
+    if (found)
+        title = QString::fromUtf8(reinterpret_cast<const char*>(data), int(items));
+    if (data)
+        XFree(data);
+    return title;
 }
 
 Window keyboardWindow(Display* display)
@@ -481,20 +501,9 @@ void Desktop::requestActivation(unsigned long window)
 
 QString Desktop::keyboardWindowTitle() const
 {
-    const Atom name = XInternAtom(mDisplay, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(mDisplay, "UTF8_STRING", False);
     for (Window window = keyboardWindow(mDisplay); window != None && window != PointerRoot;) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(mDisplay, window, name, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
-                == Success
-            && data) {
-            const QString title = QString::fromUtf8(reinterpret_cast<const char*>(data), int(items));
-            XFree(data);
-            return title;
-        }
+        if (const std::optional<QString> title = titleOf(mDisplay, window))
+            return *title;
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned int count = 0;
@@ -509,20 +518,10 @@ QString Desktop::keyboardWindowTitle() const
 
 QStringList Desktop::windowTitles() const
 {
-    const Atom name = XInternAtom(mDisplay, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(mDisplay, "UTF8_STRING", False);
     QStringList titles;
     const std::function<void(Window)> search = [&](Window window) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(mDisplay, window, name, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
-                == Success
-            && data)
-            titles << QString::fromUtf8(reinterpret_cast<const char*>(data), int(items));
-        if (data)
-            XFree(data);
+        if (const std::optional<QString> title = titleOf(mDisplay, window))
+            titles << *title;
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned int count = 0;

@@ -85,6 +85,19 @@ FerlowRun::FerlowRun(Desktop& desktop, const std::function<void(const QString& s
     mProcess.start(program, arguments);
 }
 
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString FerlowRun::settingsPath() const
 {
     return mConfigHome.filePath(QStringLiteral("ferlow/ferlow.conf"));

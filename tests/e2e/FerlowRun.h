@@ -74,6 +74,11 @@ private:
     QRect mView;
 };
 
+// A file's bytes, as the program finds them or leaves them.
+void writeBytes(const QString& path, const QByteArray& bytes);
+// Empty when the file cannot be read.
+QByteArray readBytes(const QString& path);
+
 // What the screen shows, as the tests judge it.
 namespace Screen {
 // Waits until the region shows something other than this picture.

@@ -45,19 +45,6 @@ QString writeTerrain(const QTemporaryDir& folder, const QString& name)
     return path;
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString stored(const FerlowRun& run, const QString& key)
 {
     return QSettings(run.settingsPath(), QSettings::IniFormat).value(key).toString();
