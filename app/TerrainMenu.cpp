@@ -157,10 +157,12 @@ QStringList TerrainMenu::recentTerrains() const
 
 bool TerrainMenu::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &mWindow && event->type() == QEvent::DragEnter) {
-        auto* enter = static_cast<QDragEnterEvent*>(event);
-        if (!droppedFile(enter->mimeData()).isEmpty())
-            enter->acceptProposedAction();
+    if (watched == &mWindow && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+        auto* move = static_cast<QDragMoveEvent*>(event);
+        if (!droppedFile(move->mimeData()).isEmpty())
+            move->acceptProposedAction();
+        else
+            move->ignore();
         return true;
     }
     if (watched == &mWindow && event->type() == QEvent::Drop) {
