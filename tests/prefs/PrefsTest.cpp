@@ -52,6 +52,9 @@ protected:
         wakeInterface(*interface);
         interface->showMainWindow();
         ASSERT_TRUE(waitUntilShown(*interface));
+        // The camera stands on its path only once a frame has been drawn,
+        // which under load comes after the window shows.
+        ASSERT_TRUE(waitUntil([this] { return frames() > 0; }));
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
     Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
