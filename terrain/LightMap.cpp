@@ -9,8 +9,9 @@
 #include <utility>
 
 // The resource generator bakes the committed light map with this code, and
-// the committed bytes are checked against a fresh bake: every value must
-// come out of the same double operations in the same order.
+// the committed bytes are checked against a fresh bake. A change to the
+// arithmetic that moves a value by its last bit can still move a byte where
+// the value lies on a rounding boundary: that check tells.
 
 // The march's inner loop is compiled for the vector units of recent x86-64
 // processors besides the baseline, and the loader picks the widest that the
@@ -106,15 +107,15 @@ struct March {
     std::vector<double> rowOffset;
 };
 
-March march(double dirX, double dirZ, double reach, double unitsPerPixel)
+March march(double dirX, double dirZ, double reach, double step, double unitsPerPixel)
 {
     March m;
-    double along = unitsPerPixel;
+    double along = step;
     while (along <= reach) {
         m.along.push_back(along);
         m.columnOffset.push_back(dirX * along / unitsPerPixel);
         m.rowOffset.push_back(dirZ * along / unitsPerPixel);
-        along += unitsPerPixel * (1.0 + along / 6.0);
+        along += step * (1.0 + along / 6.0);
     }
     return m;
 }
@@ -257,14 +258,14 @@ double shoulder(double v)
 // The marches every pixel makes: ambient occlusion's around the compass,
 // then the sun's.
 struct Marches {
-    explicit Marches(double unitsPerPixel)
+    Marches(double step, double unitsPerPixel)
     {
         for (int d = 0; d < kOcclusionDirections; ++d) {
             const double angle = 2.0 * kPi * d / kOcclusionDirections;
-            occlusion[d] = march(std::cos(angle), std::sin(angle), kOcclusionReach, unitsPerPixel);
+            occlusion[d] = march(std::cos(angle), std::sin(angle), kOcclusionReach, step, unitsPerPixel);
         }
         const double horizontal = std::hypot(sun.x, sun.z);
-        toSun = march(sun.x / horizontal, sun.z / horizontal, kShadowReach, unitsPerPixel);
+        toSun = march(sun.x / horizontal, sun.z / horizontal, kShadowReach, step, unitsPerPixel);
     }
 
     Vec3 sun = sunDirection();
@@ -290,11 +291,12 @@ void bakeBlock(const Heights& heights, const Marches& marches, int firstRow, int
     std::fill_n(occlusion, count, 0.0);
     for (const March& m : marches.occlusion) {
         steepestAlong(heights, m, firstRow, rows, steepest);
-        // A horizon below the level occludes nothing, sin(max(0, horizon))
-        // being 0 there: only rising ground calls on atan and sin.
+        // The horizon's sine, sin(max(0, atan(steepest))): 0 where the
+        // ground falls away, and otherwise worked out without atan and sin,
+        // which cost as much as the march itself.
         for (std::size_t i = 0; i < count; ++i)
             if (steepest[i] > 0.0)
-                occlusion[i] += std::sin(std::atan(steepest[i]));
+                occlusion[i] += steepest[i] / std::sqrt(1.0 + steepest[i] * steepest[i]);
     }
     steepestAlong(heights, marches.toSun, firstRow, rows, steepest);
     for (int row = firstRow; row < firstRow + rows; ++row) {
@@ -316,10 +318,10 @@ void bakeBlock(const Heights& heights, const Marches& marches, int firstRow, int
 
 } // namespace
 
-std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads)
+std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, double marchStep, int threads)
 {
     const Heights heights(grid);
-    const Marches marches(grid.unitsPerPixel);
+    const Marches marches(marchStep, grid.unitsPerPixel);
     const int size = grid.size;
     std::vector<std::uint8_t> pixels(std::size_t(size) * size * 3);
     if (threads <= 0)

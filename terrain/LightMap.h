@@ -28,6 +28,19 @@ inline constexpr double kLightMapSunElevationDegrees = 35.0;
 // outside cast shadows. RGB bytes, 3 per pixel, size * size pixels, rows
 // stored flipped (the light map's bottom row lies over the height image's top
 // row), ready for a GL_RGB upload with rows packed at 3 * size bytes.
-// The bytes do not depend on the number of threads (0: one per core). The
-// work grows with size cubed: see bench/LightMapBench.cpp for the times.
-std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, int threads = 0);
+//
+// Each pixel finds its horizons by marching across the terrain a fixed
+// distance in world units, marchStep units at first and longer steps
+// further out. With a march step of the grid's own pixel the work grows
+// with size cubed; with a fixed step, with the pixel count alone.
+// The bytes do not depend on the number of threads (0: one per core).
+std::vector<std::uint8_t> bakeLightMap(const HeightGrid& grid, double marchStep, int threads = 0);
+
+// The march step of the built-in terrain's light map, for a terrain
+// extent world units across: that of a map 512 pixels a side. A finer map
+// marched with it shows the same shading in finer detail, since every pixel
+// still takes its own slope and its own horizons.
+inline constexpr double lightMapMarchStep(double extent)
+{
+    return extent / 512.0;
+}

@@ -27,9 +27,9 @@ HeightGrid worldHeights(const BitmapImageRep& heights, float extent, float heigh
     return grid;
 }
 
-QImage lightMapImage(const HeightGrid& grid)
+QImage lightMapImage(const HeightGrid& grid, float extent)
 {
-    std::vector<std::uint8_t> pixels = bakeLightMap(grid);
+    std::vector<std::uint8_t> pixels = bakeLightMap(grid, lightMapMarchStep(extent));
     const int size = grid.size;
     QImage image(size, size, QImage::Format_RGB888);
     for (int row = 0; row < size; ++row)
@@ -55,7 +55,7 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
     if (!decoded.bitmap)
         return {nullptr, decoded.failure};
     std::shared_ptr<const BitmapImageRep> square = decoded.bitmap->centredSquare();
-    QImage lightMap = lightMapImage(worldHeights(*square, extent, height));
+    QImage lightMap = lightMapImage(worldHeights(*square, extent, height), extent);
     return {std::shared_ptr<const TerrainImage>(
                 new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap))),
             {}};

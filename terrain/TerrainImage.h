@@ -12,11 +12,10 @@ class BitmapImageRep;
 // opening, before anything is shown; nothing needs an OpenGL context.
 class TerrainImage {
 public:
-    // The light map is never finer than this. Its bake takes time that grows
-    // faster than its pixels (each pixel looks a fixed distance across the
-    // terrain): 0.5 s at 1024, 2.8 s at 2048, 21 s at 4096 on two cores of
-    // llvmpipe's machine; finer shading than a texel of 0.1 world units is
-    // lost among the mesh's vertices anyway.
+    // The light map is never finer than this: its bake takes 0.09 s at 1024,
+    // 0.44 s at 2048 and 2.2 s at 4096 on two cores (bench/LightMapBench.cpp),
+    // and finer shading than a texel of 0.1 world units is lost among the
+    // mesh's vertices anyway.
     static constexpr int kMaxLightMapSize = 1024;
 
     struct Opened {

@@ -514,9 +514,10 @@ FlightReport checkFlight(const Field& rendered) {
 // Light map
 // ---------------------------------------------------------------------------
 
-// Baked from the heights before quantisation.
+// Baked from the heights before quantisation, marching a pixel at a time.
 QImage buildLightMap(const Field& heights) {
-    const std::vector<std::uint8_t> pixels = bakeLightMap(heights.grid());
+    static_assert(lightMapMarchStep(kWorldExtent) == kUnitsPerPixel);
+    const std::vector<std::uint8_t> pixels = bakeLightMap(heights.grid(), kUnitsPerPixel);
     // The bytes are packed at 3 * kMapSize a row, as QImage lays out RGB888
     // rows of that width; copy() detaches the image from the vector.
     return QImage(pixels.data(), kMapSize, kMapSize, 3 * kMapSize, QImage::Format_RGB888).copy();
