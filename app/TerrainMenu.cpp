@@ -66,6 +66,9 @@ TerrainMenu::TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController
 {
     mWindow.setAcceptDrops(true);
     mWindow.installEventFilter(this);
+    // The flight is a window of its own in a container, which hands drags
+    // to it and reports them taken: they never reach the main window.
+    mView.container()->installEventFilter(this);
 }
 
 void TerrainMenu::addTo(QMenuBar& menuBar)
@@ -157,7 +160,9 @@ QStringList TerrainMenu::recentTerrains() const
 
 bool TerrainMenu::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &mWindow && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+    if (watched != &mWindow && watched != mView.container())
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
         auto* move = static_cast<QDragMoveEvent*>(event);
         if (!droppedFile(move->mimeData()).isEmpty())
             move->acceptProposedAction();
@@ -165,7 +170,7 @@ bool TerrainMenu::eventFilter(QObject* watched, QEvent* event)
             move->ignore();
         return true;
     }
-    if (watched == &mWindow && event->type() == QEvent::Drop) {
+    if (event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QString path = droppedFile(drop->mimeData());
         if (!path.isEmpty()) {

@@ -333,10 +333,20 @@ void Desktop::click(QPoint at, unsigned int which)
 
 void Desktop::drag(QPoint from, QPoint to)
 {
+    pressAndMove(from, to);
+    release();
+}
+
+void Desktop::pressAndMove(QPoint from, QPoint to)
+{
     moveTo(from);
     button(1, true);
     for (int step = 1; step <= kDragSteps; ++step)
         moveTo(from + (to - from) * step / kDragSteps);
+}
+
+void Desktop::release()
+{
     button(1, false);
 }
 

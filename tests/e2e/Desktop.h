@@ -52,6 +52,10 @@ public:
     void parkPointer();
     // A left-button drag in small steps, as a hand moves the mouse.
     void drag(QPoint from, QPoint to);
+    // The same drag, with the button held at the end until release(): a
+    // drag from one program to another lets go once the target answers.
+    void pressAndMove(QPoint from, QPoint to);
+    void release();
     // Notches of the wheel: positive turns it away from the user.
     void wheel(QPoint at, int notches);
 

@@ -1,6 +1,7 @@
 // Flying a height image of one's own, through the real ferlow program and
 // only as a user reaches it: the command line, the File menu (its dialog,
-// Open Recent, Built-in Terrain), the next start. The effects are read where
+// Open Recent, Built-in Terrain), a file dragged from another program's
+// window, the next start. The effects are read where
 // a user sees them: the window's title, the settings file, the program's
 // output. A file that cannot be flown costs nothing: the flight goes on and
 // the settings file keeps its bytes.
@@ -100,6 +101,66 @@ void openWithDialog(const QString& path)
     desktop().type(path);
     desktop().key(XK_Return);
     ASSERT_TRUE(noWindowTitled(QStringLiteral("Open Terrain"))) << Screen::keep(desktop().capture(), "-dialog");
+}
+
+// Another program's window at the screen's bottom right corner, as a file
+// manager's, showing one file to drag.
+class FileSource {
+public:
+    explicit FileSource(const QString& file)
+    {
+        const QSize screen = desktop().screenSize();
+        mWindow = QRect(screen.width() - 2 * kSide, screen.height() - 2 * kSide, kSide, kSide);
+        mProcess.setProcessEnvironment(desktop().clientEnvironment(mHome.path()));
+        mProcess.start(QStringLiteral(FERLOW_FILE_SOURCE),
+                       {file, QString::number(mWindow.x()), QString::number(mWindow.y())});
+    }
+
+    ~FileSource()
+    {
+        mProcess.kill();
+        mProcess.waitForFinished();
+    }
+
+    QPoint centre() const { return mWindow.center(); }
+
+    // Waits for the program to say this line.
+    bool says(const QByteArray& line)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                mOutput += mProcess.readAllStandardOutput();
+                return mOutput.split('\n').contains(line);
+            },
+            kWaitMilliseconds);
+    }
+
+    QByteArray output() const { return mOutput; }
+
+private:
+    static constexpr int kSide = 96;
+    QTemporaryDir mHome;
+    QProcess mProcess;
+    QRect mWindow;
+    QByteArray mOutput;
+};
+
+// Drags the source's file onto the flight and lets go once the window has
+// answered that it takes it, as a user sees the pointer change first. The
+// source has to stay until the drop's effect shows: Ferlow asks it for the
+// file's name after the button went up.
+testing::AssertionResult dropOnto(const FerlowRun& run, FileSource& source)
+{
+    if (!source.says("shown"))
+        return testing::AssertionFailure() << "the window to drag from never showed: " << source.output().toStdString();
+    desktop().pressAndMove(source.centre(), run.viewCentre());
+    const bool accepted = source.says("accepted");
+    desktop().release();
+    if (!accepted)
+        return testing::AssertionFailure() << "the window did not take the file: " << source.output().toStdString();
+    if (!source.says("dropped copy"))
+        return testing::AssertionFailure() << "the drop was not taken: " << source.output().toStdString();
+    return testing::AssertionSuccess();
 }
 
 TEST(Terrain, TheCommandLineFliesNamesAndRemembersTheFileForTheNextStart)
@@ -258,6 +319,33 @@ TEST(Terrain, TheMenuOpensThroughTheDialogFromRecentAndGoesBackToTheBuiltIn)
     desktop().key(XK_Return);
     EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
     EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — first.png")));
+    EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
+}
+
+// A drop flies the file and remembers it; a file that cannot be flown gives
+// a message box, and the flight and the settings file stay as they were.
+TEST(Terrain, AFileDroppedOnTheWindowFliesAndABadOneCostsNothing)
+{
+    QTemporaryDir folder;
+    const QString dropped = writeTerrain(folder, QStringLiteral("dropped.png"));
+    const QString notes = kBadFiles[4].make(folder);
+    const auto run = startWith({});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_TRUE(windowTitled(kTitle));
+
+    {
+        FileSource source(dropped);
+        ASSERT_TRUE(dropOnto(*run, source)) << Screen::keep(desktop().capture(), "-drop");
+        EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — dropped.png")));
+        EXPECT_TRUE(storedBecomes(*run, kKey, dropped));
+    }
+    const QByteArray settingsBefore = readBytes(run->settingsPath());
+    FileSource source(notes);
+    ASSERT_TRUE(dropOnto(*run, source)) << Screen::keep(desktop().capture(), "-bad-drop");
+    ASSERT_TRUE(keyboardWith(QStringLiteral("Could Not Open Terrain")));
+    desktop().key(XK_Return);
+    EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — dropped.png")));
     EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
 }
 
