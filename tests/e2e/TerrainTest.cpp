@@ -253,6 +253,14 @@ const BadFile kBadFiles[] = {
          return path;
      },
      "the image is damaged or incomplete"},
+    {"TooLarge",
+     [](const QTemporaryDir& d) {
+         // A grey PGM whose header announces more pixels than are read.
+         const QString path = d.filePath(QStringLiteral("huge.pgm"));
+         writeBytes(path, QByteArray("P5\n20000 20000\n65535\n") + QByteArray(64, '\x7f'));
+         return path;
+     },
+     "the image is 20000 × 20000 pixels; Ferlow reads images of up to 67108864 pixels, 16384 on a side"},
 };
 
 class BadFiles : public testing::TestWithParam<BadFile> {};
