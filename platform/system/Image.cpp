@@ -22,6 +22,15 @@ bool fitsLimits(const QSize& size)
         && std::int64_t(size.width()) * size.height() <= BitmapImageRep::kMaxPixels;
 }
 
+// The widest pixel Qt decodes to: four 32-bit floats (from TIFF).
+constexpr std::int64_t kWidestPixelBytes = 16;
+
+// Qt refuses by default to allocate more than 128 MB for a decoded image,
+// which a 16-bit colour image well within the limits above exceeds; the
+// refusal would reach the user as a damaged file.
+constexpr int kDecodeAllocationMegabytes = int((BitmapImageRep::kMaxPixels * kWidestPixelBytes) >> 20);
+
+// More than 8 bits a channel: such images keep 16 bits of height.
 bool hasSixteenBitChannels(QImage::Format format)
 {
     switch (format) {
@@ -29,6 +38,12 @@ bool hasSixteenBitChannels(QImage::Format format)
     case QImage::Format_RGBX64:
     case QImage::Format_RGBA64:
     case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied:
         return true;
     default:
         return false;
@@ -104,6 +119,7 @@ BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data)
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    QImageReader::setAllocationLimit(kDecodeAllocationMegabytes);
     // The header's size is known before decoding: refuse what we will not hold.
     const QSize announced = reader.size();
     if (announced.isValid() && !fitsLimits(announced))

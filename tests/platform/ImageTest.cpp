@@ -128,6 +128,26 @@ TEST(BitmapImageRep, CentredSquareOfWideAndTallImages)
     }
 }
 
+// Decoded, a 16-bit colour image takes 8 bytes a pixel: at 4100 x 4100 more
+// than the 128 MB Qt allows an image by default, and well within the
+// limits Ferlow states.
+TEST(BitmapImageRep, ReadsSixteenBitColourBeyondQtsDefaultAllocationLimit)
+{
+    constexpr int kSide = 4100;
+    const QColor colour(30, 120, 200);
+    QImage image(kSide, kSide, QImage::Format_RGBX64);
+    image.fill(colour);
+    QImage pixel(1, 1, QImage::Format_RGBX64);
+    pixel.fill(colour);
+    const auto grey = *reinterpret_cast<const std::uint16_t*>(
+        pixel.convertToFormat(QImage::Format_Grayscale16).constScanLine(0));
+
+    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(encode(image));
+    ASSERT_TRUE(decoded.bitmap) << decoded.failure.toStdString();
+    EXPECT_EQ(decoded.bitmap->pixelsWide(), kSide);
+    EXPECT_EQ(decoded.bitmap->bitmapData()[std::size_t(kSide) * kSide - 1], grey);
+}
+
 // Each refusal says why, in words a user can act on.
 TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecodeAndSaysWhy)
 {
