@@ -99,6 +99,13 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     // A luminance: between the darkest and the brightest channel, green-weighted.
     EXPECT_GT(bitmap->bitmapData()[2], 100 << 8);
     EXPECT_LT(bitmap->bitmapData()[2], 160 << 8);
+
+    // Floating-point samples (TIFF) keep 16 bits of height.
+    QImage floating(4, 4, QImage::Format_RGBX32FPx4);
+    floating.fill(QColor::fromRgba64(qRgba64(0x4321, 0x4321, 0x4321, 0xffff)));
+    const auto floatingBitmap = BitmapImageRep::initWithData(encode(floating, "TIFF"));
+    ASSERT_TRUE(floatingBitmap);
+    EXPECT_NEAR(floatingBitmap->bitmapData()[0], 0x4321, 1);
 }
 
 // A wide and a tall image each give their middle square: a pixel marked at
