@@ -96,8 +96,20 @@ void Scene::animate()
     path.sLastPathX = x;
     path.sLastPathZ = z;
 
-    mCamera->lookAt(static_cast<float>(lookX), 0.0f, static_cast<float>(lookZ));
-    mCamera->positionAt(static_cast<float>(x), eyeHeight, static_cast<float>(z));
+    const float ground = groundBeneath(static_cast<float>(x), static_cast<float>(z));
+    mCamera->lookAt(static_cast<float>(lookX), ground, static_cast<float>(lookZ));
+    mCamera->positionAt(static_cast<float>(x), ground + eyeHeight, static_cast<float>(z));
+}
+
+// The built-in terrain lies low along the path, which the camera height
+// counts from level 0. An opened one is not shaped for the path: there the
+// height counts from the ground beneath the eye, eye and look-at point
+// lifted alike so that the view keeps its angle.
+float Scene::groundBeneath(float x, float z) const
+{
+    if (!mTerrain)
+        return 0.0f;
+    return (mTerrain->rideHeight(x / kTerrainExtent, z / kTerrainExtent) - 0.5f) * mFerlowHeight;
 }
 
 void Scene::applyFog() const

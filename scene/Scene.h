@@ -115,6 +115,9 @@ private:
     void applyFog() const;
     void drawContents();
     std::unique_ptr<HeightField> makeHeightField() const;
+    // The level, in world units, that the camera height counts from at
+    // (x, z) of the world.
+    float groundBeneath(float x, float z) const;
 
     // Declared so that destruction releases the camera, then the sky dome,
     // then the height field.

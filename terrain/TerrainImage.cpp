@@ -27,6 +27,49 @@ HeightGrid worldHeights(const BitmapImageRep& heights, float extent, float heigh
     return grid;
 }
 
+// The highest sample of each cell of a kRideCells square grid over the
+// image, as a fraction of the largest sample; a cell of an image smaller
+// than the grid takes at least one pixel.
+std::vector<float> cellMaxima(const BitmapImageRep& heights)
+{
+    constexpr int n = TerrainImage::kRideCells;
+    const int width = heights.pixelsWide();
+    const auto firstPixel = [width](int cell) { return std::min(width - 1, cell * width / n); };
+    const auto endPixel = [&](int cell) { return std::max(firstPixel(cell) + 1, (cell + 1) * width / n); };
+    std::vector<float> maxima(std::size_t(n) * n, 0.0f);
+    for (int cellRow = 0; cellRow < n; ++cellRow)
+        for (int row = firstPixel(cellRow); row < endPixel(cellRow); ++row) {
+            const std::uint16_t* samples = heights.bitmapData() + std::size_t(row) * std::size_t(width);
+            for (int cellColumn = 0; cellColumn < n; ++cellColumn) {
+                const std::uint16_t* highest =
+                    std::max_element(samples + firstPixel(cellColumn), samples + endPixel(cellColumn));
+                float& maximum = maxima[std::size_t(cellRow) * n + cellColumn];
+                maximum = std::max(maximum, float(*highest) * float(kSampleScale));
+            }
+        }
+    return maxima;
+}
+
+// Each corner of the grid takes the highest of the cells within one cell of
+// any cell it touches. Interpolated between the corners of the cell around
+// a point, that lies above every sample of the cells next to it: each of
+// the four corners does.
+std::vector<float> rideCorners(const BitmapImageRep& heights)
+{
+    constexpr int n = TerrainImage::kRideCells;
+    const std::vector<float> maxima = cellMaxima(heights);
+    std::vector<float> corners(std::size_t(n + 1) * (n + 1));
+    for (int row = 0; row <= n; ++row)
+        for (int column = 0; column <= n; ++column) {
+            float highest = 0.0f;
+            for (int cellRow = std::max(0, row - 2); cellRow <= std::min(n - 1, row + 1); ++cellRow)
+                for (int cellColumn = std::max(0, column - 2); cellColumn <= std::min(n - 1, column + 1); ++cellColumn)
+                    highest = std::max(highest, maxima[std::size_t(cellRow) * n + cellColumn]);
+            corners[std::size_t(row) * (n + 1) + column] = highest;
+        }
+    return corners;
+}
+
 QImage lightMapImage(const HeightGrid& grid, float extent)
 {
     std::vector<std::uint8_t> pixels = bakeLightMap(grid, lightMapMarchStep(extent));
@@ -43,6 +86,7 @@ TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> h
     : mPath(std::move(path))
     , mHeights(std::move(heights))
     , mLightMap(std::move(lightMap))
+    , mRideCorners(rideCorners(*mHeights))
 {
 }
 
@@ -59,6 +103,21 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
     return {std::shared_ptr<const TerrainImage>(
                 new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap))),
             {}};
+}
+
+float TerrainImage::rideHeight(float x, float z) const
+{
+    constexpr int n = kRideCells;
+    const float column = std::clamp((x + 0.5f) * n, 0.0f, float(n));
+    const float row = std::clamp((z + 0.5f) * n, 0.0f, float(n));
+    const int c0 = std::min(int(column), n - 1);
+    const int r0 = std::min(int(row), n - 1);
+    const float fc = column - float(c0);
+    const float fr = row - float(r0);
+    const auto corner = [this](int r, int c) { return mRideCorners[std::size_t(r) * (n + 1) + c]; };
+    const float top = corner(r0, c0) + (corner(r0, c0 + 1) - corner(r0, c0)) * fc;
+    const float bottom = corner(r0 + 1, c0) + (corner(r0 + 1, c0 + 1) - corner(r0 + 1, c0)) * fc;
+    return top + (bottom - top) * fr;
 }
 
 QString TerrainImage::name() const

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class BitmapImageRep;
 
@@ -35,10 +36,21 @@ public:
     // RGB, rows stored as the light map lies over the mesh (see HeightField).
     const QImage& lightMap() const { return mLightMap; }
 
+    // How high a camera over (x, z) of the terrain's unit square (from -0.5
+    // to 0.5, as the mesh lies) has to be to clear the ground, as a fraction
+    // of the height scale: never below the ground at the point or within a
+    // cell of it (kRideCells a side), and continuous, so that a camera
+    // riding above it never enters a hill and never jolts. Off the square,
+    // that of the nearest edge.
+    float rideHeight(float x, float z) const;
+    static constexpr int kRideCells = 64;
+
 private:
     TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, QImage lightMap);
 
     QString mPath;
     std::shared_ptr<const BitmapImageRep> mHeights;
     QImage mLightMap;
+    // (kRideCells + 1) squared corners, row by row from -z, 0 to 1.
+    std::vector<float> mRideCorners;
 };

@@ -357,6 +357,26 @@ TEST(Terrain, AFileDroppedOnTheWindowFliesAndABadOneCostsNothing)
     EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
 }
 
+// The camera rides above an opened terrain however high it lies: over a
+// plateau at the top of the height scale the lower part of the view shows
+// its ground, where a camera at the built-in terrain's level would be
+// inside it and see black.
+TEST(Terrain, TheCameraRidesAboveAnOpenedTerrainHoweverHighItLies)
+{
+    QTemporaryDir folder;
+    QImage plateau(64, 64, QImage::Format_Grayscale8);
+    plateau.fill(255);
+    const QString path = folder.filePath(QStringLiteral("plateau.png"));
+    ASSERT_TRUE(plateau.save(path));
+    const auto run = startWith({path});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    ASSERT_TRUE(windowTitled(QStringLiteral("Ferlow — plateau.png")));
+    const QRect view = run->view();
+    const QRect lowerQuarter(view.left(), view.bottom() - view.height() / 4, view.width(), view.height() / 4);
+    const QImage screen = desktop().capture();
+    EXPECT_LT(Screen::blackShare(screen, lowerQuarter), 0.01) << Screen::keep(screen, "-plateau");
+}
+
 } // namespace
 
 int main(int argc, char** argv)

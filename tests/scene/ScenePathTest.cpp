@@ -1,6 +1,10 @@
 #include "platform/system/Clock.h"
 #include "platform/system/SettingsStore.h"
 #include "scene/Scene.h"
+#include "terrain/TerrainImage.h"
+
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdint>
@@ -138,6 +142,33 @@ TEST_F(ScenePath, LookAheadZeroLooksStraightDown)
     EXPECT_EQ(look.x, eye.x);
     EXPECT_EQ(look.z, eye.z);
     EXPECT_TRUE(std::isfinite(look.x) && std::isfinite(look.z));
+}
+
+// Over an opened terrain, flat at some level, eye and look-at point stand
+// on that level where they stand on level 0 over the built-in one.
+TEST_F(ScenePath, OverAnOpenedTerrainTheHeightCountsFromTheGroundBeneath)
+{
+    scene->setFerlowHeight(14.0f);
+    for (const int grey : {0, 192, 255}) {
+        SCOPED_TRACE(grey);
+        QTemporaryDir folder;
+        QImage image(32, 32, QImage::Format_Grayscale8);
+        image.fill(grey);
+        const QString path = folder.filePath(QStringLiteral("flat.png"));
+        ASSERT_TRUE(image.save(path));
+        scene->setTerrain(TerrainImage::open(path, Scene::kTerrainExtent, 14.0f).terrain);
+        ASSERT_TRUE(scene->terrain());
+        now += 10.0;
+        scene->animate();
+        const float ground = (float(grey) / 256.0f - 0.5f) * 14.0f;
+        EXPECT_FLOAT_EQ(scene->camera().position().y, ground + 1.5f);
+        EXPECT_FLOAT_EQ(scene->camera().lookAtPoint().y, ground);
+    }
+    scene->setTerrain(nullptr);
+    now += 10.0;
+    scene->animate();
+    EXPECT_EQ(scene->camera().position().y, 1.5f);
+    EXPECT_EQ(scene->camera().lookAtPoint().y, 0.0f);
 }
 
 TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
