@@ -44,10 +44,12 @@ TEST(TerrainImage, TheRideHeightClearsEveryPixelAndRisesOnlyNearAPeak)
             const float sample = float(terrain->heights()->bitmapData()[row * kSize + column]) / 65536.0f;
             ASSERT_GE(ride, sample) << row << ", " << column;
             const float distance = float(std::max(std::abs(row - kNeedleRow), std::abs(column - kNeedleColumn)));
-            if (distance > 3.0f * cellPixels)
+            if (distance > 3.0f * cellPixels) {
                 ASSERT_EQ(ride, 0.25f) << row << ", " << column;
-            if (distance < cellPixels)
+            }
+            if (distance < cellPixels) {
                 ASSERT_EQ(ride, 255.0f / 256.0f) << row << ", " << column;
+            }
         }
     // Off the square: as at its nearest edge.
     EXPECT_EQ(terrain->rideHeight(-3.0f, 0.0f), rideOver(*terrain, kSize / 2, 0));
