@@ -163,6 +163,18 @@ testing::AssertionResult dropOnto(const FerlowRun& run, FileSource& source)
     return testing::AssertionSuccess();
 }
 
+// The message box a file that cannot be flown brings, closed with Return:
+// then the terrain of that title flies on and the settings file keeps its
+// bytes.
+void closeTheRefusal(const FerlowRun& run, const QString& title, const QByteArray& settingsBefore)
+{
+    ASSERT_TRUE(keyboardWith(QStringLiteral("Could Not Open Terrain")));
+    desktop().key(XK_Return);
+    EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
+    EXPECT_TRUE(windowTitled(title));
+    EXPECT_EQ(readBytes(run.settingsPath()), settingsBefore);
+}
+
 TEST(Terrain, TheCommandLineFliesNamesAndRemembersTheFileForTheNextStart)
 {
     QTemporaryDir folder;
@@ -323,11 +335,7 @@ TEST(Terrain, TheMenuOpensThroughTheDialogFromRecentAndGoesBackToTheBuiltIn)
     // A bad file from the dialog: a message box, and nothing else changes.
     const QByteArray settingsBefore = readBytes(run->settingsPath());
     openWithDialog(notes);
-    ASSERT_TRUE(keyboardWith(QStringLiteral("Could Not Open Terrain")));
-    desktop().key(XK_Return);
-    EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
-    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — first.png")));
-    EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
+    closeTheRefusal(*run, QStringLiteral("Ferlow — first.png"), settingsBefore);
 }
 
 // A drop flies the file and remembers it; a file that cannot be flown gives
@@ -350,11 +358,7 @@ TEST(Terrain, AFileDroppedOnTheWindowFliesAndABadOneCostsNothing)
     const QByteArray settingsBefore = readBytes(run->settingsPath());
     FileSource source(notes);
     ASSERT_TRUE(dropOnto(*run, source)) << Screen::keep(desktop().capture(), "-bad-drop");
-    ASSERT_TRUE(keyboardWith(QStringLiteral("Could Not Open Terrain")));
-    desktop().key(XK_Return);
-    EXPECT_TRUE(noWindowTitled(QStringLiteral("Could Not Open Terrain")));
-    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — dropped.png")));
-    EXPECT_EQ(readBytes(run->settingsPath()), settingsBefore);
+    closeTheRefusal(*run, QStringLiteral("Ferlow — dropped.png"), settingsBefore);
 }
 
 // The camera rides above an opened terrain however high it lies: over a
