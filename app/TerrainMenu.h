@@ -26,8 +26,8 @@ public:
     static inline const QString kRecentTerrainImagesKey = QStringLiteral("RecentTerrainImages");
     static constexpr int kRecentCount = 5;
 
-    // Takes drops on window. The built-in height image is builtInWidth
-    // pixels wide.
+    // Takes drops anywhere on window, the view included. The built-in
+    // height image is builtInWidth pixels wide.
     TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
                 int builtInWidth);
 
