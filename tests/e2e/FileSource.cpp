@@ -6,7 +6,7 @@
 // none" when the button went up. It goes on running, as a file manager
 // does: the target asks the source for the file's name once it has the drop.
 //
-//   ferlow-test-file-source FILE X Y
+//   ferlow-test-file-source FILE X Y SIDE
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int kSide = 96;
-
 void say(const char* line)
 {
     std::printf("%s\n", line);
@@ -28,11 +26,7 @@ void say(const char* line)
 
 class FileSource : public QWidget {
 public:
-    explicit FileSource(QString path) : mPath(std::move(path))
-    {
-        setWindowTitle(QStringLiteral("Files"));
-        resize(kSide, kSide);
-    }
+    explicit FileSource(QString path) : mPath(std::move(path)) { setWindowTitle(QStringLiteral("Files")); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -74,12 +68,13 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 4) {
-        std::fprintf(stderr, "usage: ferlow-test-file-source FILE X Y\n");
+    if (arguments.size() != 5) {
+        std::fprintf(stderr, "usage: ferlow-test-file-source FILE X Y SIDE\n");
         return 2;
     }
     FileSource window(arguments[1]);
-    window.move(arguments[2].toInt(), arguments[3].toInt());
+    const int side = arguments[4].toInt();
+    window.setGeometry(arguments[2].toInt(), arguments[3].toInt(), side, side);
     window.show();
     return QApplication::exec();
 }

@@ -113,7 +113,7 @@ public:
         mWindow = QRect(screen.width() - 2 * kSide, screen.height() - 2 * kSide, kSide, kSide);
         mProcess.setProcessEnvironment(desktop().clientEnvironment(mHome.path()));
         mProcess.start(QStringLiteral(FERLOW_FILE_SOURCE),
-                       {file, QString::number(mWindow.x()), QString::number(mWindow.y())});
+                       {file, QString::number(mWindow.x()), QString::number(mWindow.y()), QString::number(kSide)});
     }
 
     ~FileSource()
