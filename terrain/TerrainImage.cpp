@@ -90,16 +90,25 @@ TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> h
 {
 }
 
-TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height)
+TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height, const Control& control)
 {
     const ImageFile file = readImageFile(path);
     if (!file.failure.isEmpty())
         return {nullptr, file.failure};
+    if (control.isCancelled())
+        return {nullptr, kCancelled};
+    control.report(0.2);
     const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(file.bytes);
     if (!decoded.bitmap)
         return {nullptr, decoded.failure};
+    if (control.isCancelled())
+        return {nullptr, kCancelled};
+    control.report(0.7);
     std::shared_ptr<const BitmapImageRep> square = decoded.bitmap->centredSquare();
     QImage lightMap = lightMapImage(worldHeights(*square, extent, height), extent);
+    if (control.isCancelled())
+        return {nullptr, kCancelled};
+    control.report(1.0);
     return {std::shared_ptr<const TerrainImage>(
                 new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap))),
             {}};

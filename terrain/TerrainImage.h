@@ -2,7 +2,10 @@
 
 #include <QImage>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class BitmapImageRep;
@@ -25,9 +28,27 @@ public:
         // Ferlow can read").
         QString failure;
     };
+    // What an open running off the main thread is told and asked: how far
+    // it is (0 to 1; called from the opening thread) and whether the user
+    // has given up, in which case it returns as soon as it can with the
+    // failure kCancelled.
+    struct Control {
+        std::function<void(double fraction)> progress;
+        const std::atomic<bool>* cancelled = nullptr;
+        bool isCancelled() const { return cancelled && cancelled->load(std::memory_order_relaxed); }
+        void report(double fraction) const
+        {
+            if (progress)
+                progress(fraction);
+        }
+    };
+    static inline const QString kCancelled = QStringLiteral("the opening was cancelled");
+
     // The file at path, its light map baked for a terrain extent world units
-    // across and height high (the scene's scale when it is opened).
-    static Opened open(const QString& path, float extent, float height);
+    // across and height high (the scene's scale when it is opened). Safe on
+    // any thread.
+    static Opened open(const QString& path, float extent, float height, const Control& control);
+    static Opened open(const QString& path, float extent, float height) { return open(path, extent, height, Control()); }
 
     // The absolute path it was opened from and the file's name.
     const QString& path() const { return mPath; }
