@@ -1,5 +1,6 @@
 #include "app/TerrainMenu.h"
 
+#include "platform/system/BackgroundTask.h"
 #include "platform/system/Image.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
@@ -19,6 +20,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QUrl>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -45,14 +49,26 @@ QString droppedFile(const QMimeData* data)
     return {};
 }
 
-// Shows a busy cursor while it lives.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+// A file manager may hand over a file:// URL rather than a path.
+QString localPath(const QString& pathOrUrl)
+{
+    if (pathOrUrl.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl url(pathOrUrl);
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return pathOrUrl;
+}
+
+QString displayName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+// Progress shows only for an opening that lasts: most are done before.
+constexpr int kProgressDelayMilliseconds = 500;
+constexpr int kProgressSteps = 1000;
 
 } // namespace
 
@@ -71,6 +87,11 @@ TerrainMenu::TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController
     mView.container()->installEventFilter(this);
 }
 
+TerrainMenu::~TerrainMenu()
+{
+    closeProgress();
+}
+
 void TerrainMenu::addTo(QMenuBar& menuBar)
 {
     // "F&ile": Alt+F opens the Ferlow menu.
@@ -84,52 +105,120 @@ void TerrainMenu::addTo(QMenuBar& menuBar)
 
 void TerrainMenu::openAtStart(const QString& commandLineFile)
 {
-    if (!commandLineFile.isEmpty()) {
-        openTerrain(commandLineFile, Failure::StandardError);
-    } else if (const QString stored = mStore.objectForKey(kTerrainImageKey).toString(); !stored.isEmpty()) {
-        const TerrainImage::Opened opened =
-            TerrainImage::open(stored, Scene::kTerrainExtent, mView.getScene()->getFerlowHeight());
-        if (opened.terrain)
-            fly(opened.terrain);
-        else
-            systemLog(QStringLiteral("Ferlow: the terrain %1 could not be opened (%2); flying the built-in terrain")
-                          .arg(stored, opened.failure)
-                          .toStdString());
-    }
     showTitle();
+    if (!commandLineFile.isEmpty())
+        startOpening(localPath(commandLineFile), Source::Chosen, Failure::StandardError);
+    else if (const QString stored = mStore.objectForKey(kTerrainImageKey).toString(); !stored.isEmpty())
+        startOpening(stored, Source::Stored, Failure::StandardError);
 }
 
-bool TerrainMenu::openTerrain(const QString& path, Failure tell)
+void TerrainMenu::openTerrain(const QString& path, Failure tell)
 {
-    TerrainImage::Opened opened;
-    {
-        const BusyCursor busy;
-        opened = TerrainImage::open(path, Scene::kTerrainExtent, mView.getScene()->getFerlowHeight());
+    startOpening(localPath(path), Source::Chosen, tell);
+}
+
+bool TerrainMenu::isOpening() const
+{
+    return mOpening && mOpening->isRunning();
+}
+
+// The height scale is the one of the moment the opening starts: the light
+// map is baked for it (a later change bakes it again).
+void TerrainMenu::startOpening(const QString& path, Source source, Failure tell)
+{
+    if (mOpening) {
+        // Let go of from the event loop: this may run inside the old task's
+        // own continuation (a drop while its message box is up).
+        mOpening->cancel();
+        QMetaObject::invokeMethod(
+            this, [old = std::shared_ptr<BackgroundTask>(std::move(mOpening))] {}, Qt::QueuedConnection);
     }
+    closeProgress();
+    const float height = mView.getScene()->getFerlowHeight();
+    mOpening = std::make_unique<BackgroundTask>([this, path, source, tell, height](BackgroundTask& task) {
+        TerrainImage::Control control;
+        control.cancelled = &task.cancelledFlag();
+        control.progress = [this, &task](double fraction) {
+            task.post([this, fraction] {
+                if (mProgress)
+                    mProgress->setValue(int(std::lround(fraction * kProgressSteps)));
+            });
+        };
+        TerrainImage::Opened opened = TerrainImage::open(path, Scene::kTerrainExtent, height, control);
+        return [this, path, source, tell, opened = std::move(opened)] { finishOpening(path, source, tell, opened); };
+    });
+    showProgress(path);
+}
+
+void TerrainMenu::finishOpening(const QString& path, Source source, Failure tell, const TerrainImage::Opened& opened)
+{
+    closeProgress();
     if (!opened.terrain) {
-        const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
-        const QString message = QStringLiteral("“%1” could not be opened: %2.").arg(name, opened.failure);
-        if (tell == Failure::StandardError) {
-            std::fprintf(stderr, "ferlow: %s Flying the built-in terrain.\n", qPrintable(message));
-        } else {
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Could Not Open Terrain"), message, QMessageBox::Ok,
-                            &mWindow);
-            box.setInformativeText(QStringLiteral("The current terrain flies on."));
-            box.exec();
-            mWindow.activateWindow();
-        }
-        return false;
+        if (source == Source::Stored)
+            systemLog(QStringLiteral("Ferlow: the terrain %1 could not be opened (%2); flying the built-in terrain")
+                          .arg(path, opened.failure)
+                          .toStdString());
+        else
+            tellFailure(path, opened.failure, tell);
+        emit this->opened(false);
+        return;
     }
-    const BusyCursor busy;
-    mStore.setObject(opened.terrain->path(), kTerrainImageKey);
-    remember(opened.terrain->path());
+    if (source == Source::Chosen) {
+        mStore.setObject(opened.terrain->path(), kTerrainImageKey);
+        remember(opened.terrain->path());
+    }
     fly(opened.terrain);
     showTitle();
-    return true;
+    emit this->opened(true);
+}
+
+void TerrainMenu::tellFailure(const QString& path, const QString& reason, Failure tell)
+{
+    const QString message = QStringLiteral("“%1” could not be opened: %2.").arg(displayName(path), reason);
+    if (tell == Failure::StandardError) {
+        std::fprintf(stderr, "ferlow: %s Flying the built-in terrain.\n", qPrintable(message));
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Could Not Open Terrain"), message, QMessageBox::Ok, &mWindow);
+    box.setInformativeText(QStringLiteral("The current terrain flies on."));
+    box.exec();
+    mWindow.activateWindow();
+}
+
+// Non-modal: the flight and the menus stay at hand; opening another file
+// cancels this one.
+void TerrainMenu::showProgress(const QString& path)
+{
+    mProgress = new QProgressDialog(QStringLiteral("Opening “%1”…").arg(displayName(path)),
+                                    QStringLiteral("Cancel"), 0, kProgressSteps, &mWindow);
+    mProgress->setWindowTitle(QStringLiteral("Opening Terrain"));
+    mProgress->setMinimumDuration(kProgressDelayMilliseconds);
+    mProgress->setAutoReset(false);
+    mProgress->setAutoClose(false);
+    mProgress->setValue(0);
+    connect(mProgress, &QProgressDialog::canceled, this, [this] {
+        if (mOpening)
+            mOpening->cancel();
+        closeProgress();
+        mWindow.activateWindow();
+    });
+}
+
+void TerrainMenu::closeProgress()
+{
+    if (!mProgress)
+        return;
+    mProgress->disconnect(this);
+    mProgress->cancel(); // also stops the timer that would show it
+    mProgress->deleteLater();
+    mProgress = nullptr;
 }
 
 void TerrainMenu::openBuiltInTerrain()
 {
+    if (mOpening)
+        mOpening->cancel();
+    closeProgress();
     mStore.removeObjectForKey(kTerrainImageKey);
     fly(nullptr);
     showTitle();

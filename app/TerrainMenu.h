@@ -1,10 +1,15 @@
 #pragma once
 
+#include "terrain/TerrainImage.h"
+
 #include <QObject>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
+class BackgroundTask;
 class FerlowOpenGLView;
 class PrefsController;
 class QMenu;
@@ -20,7 +25,13 @@ class Window;
 // opened changes nothing, neither the flight nor anything stored: the user
 // is told why, in a message box from the menu or a drop, on standard error
 // from the command line.
+//
+// A file is read, decoded and baked on a thread of its own while the
+// current terrain flies on; after half a second a progress dialog offers to
+// cancel, which leaves everything as it was. Only one file opens at a time:
+// asking for another cancels the one still opening.
 class TerrainMenu : public QObject {
+    Q_OBJECT
 public:
     static inline const QString kTerrainImageKey = QStringLiteral("TerrainImage");
     static inline const QString kRecentTerrainImagesKey = QStringLiteral("RecentTerrainImages");
@@ -30,6 +41,8 @@ public:
     // height image is builtInWidth pixels wide.
     TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
                 int builtInWidth);
+    // Cancels an opening under way and waits for its thread.
+    ~TerrainMenu() override;
 
     // The File menu, added to the end of the menu bar.
     void addTo(QMenuBar& menuBar);
@@ -40,19 +53,32 @@ public:
 
     // How a failure is told.
     enum class Failure { MessageBox, StandardError };
-    // Opens the height image at path and flies it; false, with the flight
-    // and the store unchanged, when it cannot.
-    bool openTerrain(const QString& path, Failure tell);
+    // Starts opening the height image at path (or file:// URL); once it is
+    // ready it flies, else the flight and the store stay as they were.
+    // opened() tells either way, unless the opening was cancelled.
+    void openTerrain(const QString& path, Failure tell);
+    bool isOpening() const;
+    // The progress dialog of the opening under way, once it shows.
+    QProgressDialog* progressDialog() const { return mProgress; }
     void openBuiltInTerrain();
     void openTerrainWithDialog();
 
     // The recent files that still exist, the newest first.
     QStringList recentTerrains() const;
 
+signals:
+    void opened(bool flying);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Source { Chosen, Stored };
+    void startOpening(const QString& path, Source source, Failure tell);
+    void finishOpening(const QString& path, Source source, Failure tell, const TerrainImage::Opened& opened);
+    void tellFailure(const QString& path, const QString& reason, Failure tell);
+    void showProgress(const QString& path);
+    void closeProgress();
     void fly(std::shared_ptr<const TerrainImage> terrain);
     void remember(const QString& path);
     void showTitle();
@@ -64,4 +90,6 @@ private:
     SettingsStore& mStore;
     int mBuiltInWidth;
     QMenu* mRecentMenu = nullptr;
+    std::unique_ptr<BackgroundTask> mOpening;
+    QPointer<QProgressDialog> mProgress;
 };

@@ -15,6 +15,7 @@
 #include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
+#include <QEventLoop>
 #include <QImage>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -39,6 +40,20 @@ QString writeHills(const QTemporaryDir& folder)
     return path;
 }
 
+// Opens path and waits until it flies (true) or has failed.
+bool openAndWait(TerrainMenu& menu, const QString& path)
+{
+    bool flying = false;
+    QEventLoop loop;
+    QObject::connect(&menu, &TerrainMenu::opened, &loop, [&](bool opened) {
+        flying = opened;
+        loop.quit();
+    });
+    menu.openTerrain(path, TerrainMenu::Failure::StandardError);
+    loop.exec();
+    return flying;
+}
+
 void openToFirstFrame(benchmark::State& state)
 {
     QTemporaryDir folder;
@@ -52,7 +67,7 @@ void openToFirstFrame(benchmark::State& state)
     FerlowOpenGLView& view = *interface.view();
     const std::uint64_t framesBefore = view.framesDrawn();
     for (auto _ : state) {
-        if (!interface.terrainMenu()->openTerrain(path, TerrainMenu::Failure::StandardError))
+        if (!openAndWait(*interface.terrainMenu(), path))
             state.SkipWithError("the terrain did not open");
         state.PauseTiming();
         interface.terrainMenu()->openBuiltInTerrain();

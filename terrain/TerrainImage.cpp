@@ -98,11 +98,11 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
     if (control.isCancelled())
         return {nullptr, kCancelled};
     control.report(0.2);
-    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(file.bytes);
-    if (!decoded.bitmap)
-        return {nullptr, decoded.failure};
+    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(file.bytes, control.cancelled);
     if (control.isCancelled())
         return {nullptr, kCancelled};
+    if (!decoded.bitmap)
+        return {nullptr, decoded.failure};
     control.report(0.7);
     std::shared_ptr<const BitmapImageRep> square = decoded.bitmap->centredSquare();
     QImage lightMap = lightMapImage(worldHeights(*square, extent, height), extent);

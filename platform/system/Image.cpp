@@ -58,28 +58,62 @@ QImage withoutAlpha(const QImage& image)
     return image.convertToFormat(hasSixteenBitChannels(image.format()) ? QImage::Format_RGBX64 : QImage::Format_RGB32);
 }
 
+// The grey samples of a band of rows, widened to 16 bits.
+void copyGreyRows(const QImage& band, std::uint16_t* out)
+{
+    const int width = band.width();
+    if (hasSixteenBitChannels(band.format())) {
+        const QImage grey = withoutAlpha(band).convertToFormat(QImage::Format_Grayscale16);
+        for (int row = 0; row < grey.height(); ++row, out += width)
+            std::memcpy(out, grey.constScanLine(row), std::size_t(width) * sizeof(std::uint16_t));
+        return;
+    }
+    const QImage grey =
+        band.format() == QImage::Format_Grayscale8 ? band : withoutAlpha(band).convertToFormat(QImage::Format_Grayscale8);
+    for (int row = 0; row < grey.height(); ++row) {
+        const uchar* bytes = grey.constScanLine(row);
+        for (int column = 0; column < width; ++column)
+            *out++ = std::uint16_t(bytes[column] << 8);
+    }
+}
+
+// Converted a band of rows at a time, each pixel on its own as a whole-image
+// conversion would: converting a large 16-bit colour image at once held two
+// more copies of it (512 MB each at 8192 x 8192).
+constexpr int kRowsPerBand = 256;
+
 std::vector<std::uint16_t> sixteenBitSamples(const QImage& decoded)
 {
     const int width = decoded.width();
     const int height = decoded.height();
     std::vector<std::uint16_t> samples(std::size_t(width) * std::size_t(height));
-    std::uint16_t* out = samples.data();
-    if (hasSixteenBitChannels(decoded.format())) {
-        const QImage grey = withoutAlpha(decoded).convertToFormat(QImage::Format_Grayscale16);
-        for (int row = 0; row < height; ++row, out += width)
-            std::memcpy(out, grey.constScanLine(row), std::size_t(width) * sizeof(std::uint16_t));
-        return samples;
-    }
-    const QImage grey = decoded.format() == QImage::Format_Grayscale8
-        ? decoded
-        : withoutAlpha(decoded).convertToFormat(QImage::Format_Grayscale8);
-    for (int row = 0; row < height; ++row) {
-        const uchar* bytes = grey.constScanLine(row);
-        for (int column = 0; column < width; ++column)
-            *out++ = std::uint16_t(bytes[column] << 8);
+    for (int top = 0; top < height; top += kRowsPerBand) {
+        const int rows = std::min(kRowsPerBand, height - top);
+        copyGreyRows(decoded.copy(0, top, width, rows), samples.data() + std::size_t(top) * std::size_t(width));
     }
     return samples;
 }
+
+// The decoders read from a device and cannot be stopped otherwise: a read
+// that fails makes them give up.
+class CancellableBuffer : public QBuffer {
+public:
+    explicit CancellableBuffer(const std::atomic<bool>* cancelled)
+        : mCancelled(cancelled)
+    {
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (mCancelled && mCancelled->load(std::memory_order_relaxed))
+            return -1;
+        return QBuffer::readData(data, maxSize);
+    }
+
+private:
+    const std::atomic<bool>* mCancelled;
+};
 
 QString tooLarge(const QSize& size)
 {
@@ -111,11 +145,11 @@ BitmapImageRep::BitmapImageRep(int width, int height, std::vector<std::uint16_t>
 {
 }
 
-BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data)
+BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data, const std::atomic<bool>* cancelled)
 {
     if (data.isEmpty())
         return {nullptr, QStringLiteral("the file is empty")};
-    QBuffer buffer;
+    CancellableBuffer buffer(cancelled);
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -141,6 +175,8 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteAr
 
 std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
 {
+    if (mWidth == mHeight)
+        return shared_from_this();
     const int side = std::min(mWidth, mHeight);
     const int left = (mWidth - side) / 2;
     const int top = (mHeight - side) / 2;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -19,7 +20,7 @@
 //   transparent pixel keeps the height its colour gives.
 // - anything larger than kMaxDimension on a side or kMaxPixels in all is
 //   refused from its header, before any pixel memory is allocated.
-class BitmapImageRep {
+class BitmapImageRep : public std::enable_shared_from_this<BitmapImageRep> {
 public:
     static constexpr int kMaxDimension = 16384;
     static constexpr std::int64_t kMaxPixels = std::int64_t(8192) * 8192;
@@ -30,7 +31,9 @@ public:
         std::shared_ptr<const BitmapImageRep> bitmap;
         QString failure;
     };
-    static Decoded decode(const QByteArray& data);
+    // Once *cancelled is set the decoder reads no more and the outcome is
+    // a failure, soon, however large the image.
+    static Decoded decode(const QByteArray& data, const std::atomic<bool>* cancelled = nullptr);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);

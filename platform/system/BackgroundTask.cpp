@@ -1,0 +1,31 @@
+#include "platform/system/BackgroundTask.h"
+
+BackgroundTask::BackgroundTask(Work work)
+{
+    // Started last: the thread may post before the constructor returns.
+    mThread = std::thread([this, work = std::move(work)] {
+        Continuation done = work(*this);
+        post([this, done = std::move(done)] {
+            mFinished = true;
+            if (done)
+                done();
+        });
+    });
+}
+
+BackgroundTask::~BackgroundTask()
+{
+    cancel();
+    mThread.join();
+}
+
+void BackgroundTask::post(Continuation step)
+{
+    QMetaObject::invokeMethod(
+        &mReceiver,
+        [this, step = std::move(step)] {
+            if (!isCancelled())
+                step();
+        },
+        Qt::QueuedConnection);
+}
