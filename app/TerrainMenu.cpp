@@ -126,13 +126,9 @@ bool TerrainMenu::isOpening() const
 // map is baked for it (a later change bakes it again).
 void TerrainMenu::startOpening(const QString& path, Source source, Failure tell)
 {
-    if (mOpening) {
-        // Let go of from the event loop: this may run inside the old task's
-        // own continuation (a drop while its message box is up).
-        mOpening->cancel();
-        QMetaObject::invokeMethod(
-            this, [old = std::shared_ptr<BackgroundTask>(std::move(mOpening))] {}, Qt::QueuedConnection);
-    }
+    // This may run inside the old task's own continuation (a drop while its
+    // message box is up).
+    BackgroundTask::discard(std::move(mOpening));
     closeProgress();
     const float height = mView.getScene()->getFerlowHeight();
     mOpening = std::make_unique<BackgroundTask>([this, path, source, tell, height](BackgroundTask& task) {
@@ -226,7 +222,7 @@ void TerrainMenu::openBuiltInTerrain()
 
 void TerrainMenu::openTerrainWithDialog()
 {
-    const TerrainImage* current = mView.getScene()->terrain();
+    const auto& current = mView.getScene()->terrain();
     const QString folder = current ? QFileInfo(current->path()).absolutePath() : QString();
     const QString path = QFileDialog::getOpenFileName(
         &mWindow, QStringLiteral("Open Terrain"), folder,
@@ -291,7 +287,7 @@ void TerrainMenu::remember(const QString& path)
 
 void TerrainMenu::showTitle()
 {
-    const TerrainImage* terrain = mView.getScene()->terrain();
+    const auto& terrain = mView.getScene()->terrain();
     mWindow.setWindowTitle(terrain ? kTitle + QStringLiteral(" — ") + terrain->name() : kTitle);
 }
 

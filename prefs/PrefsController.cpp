@@ -1,10 +1,12 @@
 #include "prefs/PrefsController.h"
 
 #include "platform/gl/OpenGLContext.h"
+#include "platform/system/BackgroundTask.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/SettingsStore.h"
 #include "prefs/PreferencesPanel.h"
 #include "scene/Scene.h"
+#include "terrain/TerrainImage.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QVariantList>
@@ -33,6 +35,10 @@ void moveSliderTo(const SceneSetting& setting, Slider& slider, const QVariant& v
 }
 
 } // namespace
+
+PrefsController::PrefsController() = default;
+
+PrefsController::~PrefsController() = default;
 
 void PrefsController::setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView)
 {
@@ -103,6 +109,27 @@ void PrefsController::selectSpeed(Slider* sender)
 void PrefsController::selectFerlowHeight(Slider* sender)
 {
     selectValue(SceneSettingId::FerlowHeight, sender);
+    matchLightMapToHeight();
+}
+
+void PrefsController::matchLightMapToHeight()
+{
+    const std::shared_ptr<const TerrainImage> terrain = scene().terrain();
+    const float height = scene().getFerlowHeight();
+    if (!terrain || terrain->bakedHeight() == height || (mLightMapBake && mLightMapBake->isRunning()))
+        return;
+    BackgroundTask::discard(std::move(mLightMapBake));
+    mLightMapBake = std::make_unique<BackgroundTask>([this, terrain, height](BackgroundTask&) {
+        std::shared_ptr<const TerrainImage> rebaked = terrain->withLightMapFor(Scene::kTerrainExtent, height);
+        return [this, rebaked = std::move(rebaked)] {
+            if (OpenGLContext* context = mFerlowOpenGLView->openGLContext())
+                context->makeCurrentContext();
+            scene().setTerrainLightMap(rebaked);
+            pausedRedraw();
+            // The height scale may have moved on while this one baked.
+            matchLightMapToHeight();
+        };
+    });
 }
 
 void PrefsController::selectLookAhead(Slider* sender)
@@ -168,6 +195,7 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
     pausedRedraw();
+    matchLightMapToHeight();
 }
 
 void PrefsController::pausedRedraw()
@@ -205,6 +233,7 @@ void PrefsController::selectDefaultSettings()
         }
     }
     awakeFromNib();
+    matchLightMapToHeight();
 }
 
 void PrefsController::selectResolution()

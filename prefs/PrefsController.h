@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class BackgroundTask;
 class FerlowOpenGLView;
 class PreferencesPanel;
 class Scene;
@@ -20,6 +21,10 @@ class TerrainImage;
 // stores the choice (ResolutionMenu).
 class PrefsController : public InterfaceObject {
 public:
+    PrefsController();
+    // Cancels a light-map bake under way and waits for its thread.
+    ~PrefsController() override;
+
     // Outlets: the panel with its controls and the main view, connected once
     // when the interface is loaded.
     void setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView);
@@ -60,8 +65,13 @@ private:
     void refresh(SceneSetting::Refresh refresh);
     void pausedRedraw();
     void refreshCamera(bool moveCamera);
+    // An opened terrain's light map baked again, off the main thread, when
+    // it was baked for another height scale than the scene's; the newest
+    // height scale wins.
+    void matchLightMapToHeight();
 
     const PreferencesPanel* mPanel = nullptr;
     FerlowOpenGLView* mFerlowOpenGLView = nullptr;
     ResolutionMenu mResolutionMenu;
+    std::unique_ptr<BackgroundTask> mLightMapBake;
 };

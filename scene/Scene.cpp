@@ -189,6 +189,15 @@ void Scene::setTerrain(std::shared_ptr<const TerrainImage> terrain)
     mTerrain = std::move(terrain);
 }
 
+void Scene::setTerrainLightMap(std::shared_ptr<const TerrainImage> rebaked)
+{
+    if (!mTerrain || !rebaked || rebaked->heights() != mTerrain->heights())
+        return;
+    mTerrain = std::move(rebaked);
+    if (mHeightField)
+        mHeightField->setLightMap(mTerrain->lightMap());
+}
+
 void Scene::setWireFrame(bool wireFrame)
 {
     if (wireFrame == mWireFrame)

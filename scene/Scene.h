@@ -98,7 +98,11 @@ public:
     // and its textures go at once. A current context is needed only once the
     // first frame has been drawn.
     void setTerrain(std::shared_ptr<const TerrainImage> terrain);
-    const TerrainImage* terrain() const { return mTerrain.get(); }
+    const std::shared_ptr<const TerrainImage>& terrain() const { return mTerrain; }
+    // The same terrain with its light map baked anew (for another height
+    // scale): the mesh stays, the light texture takes the new map. A
+    // terrain of other heights (one opened since the bake began) is ignored.
+    void setTerrainLightMap(std::shared_ptr<const TerrainImage> rebaked);
 
     // Where the flight is; a test or a benchmark may put it back to where it
     // was, and give the scene another clock, to fly the same stretch again.

@@ -218,6 +218,14 @@ void HeightField::loadLightingTexture(const QString& name)
         mLightTexture = textureNamed(name);
 }
 
+void HeightField::setLightMap(const QImage& lightMap)
+{
+    if (mLightTexture && TextureLoader::replaceImage(*mLightTexture, lightMap))
+        return;
+    mLightTexture = TextureLoader::textureWithImage(lightMap);
+    deleteList();
+}
+
 // The array pointers, client unit selections and client-state enables take
 // effect while the list is recorded and are not part of it; glDrawElements
 // is recorded with the vertices it reads then. The list therefore replays

@@ -5,6 +5,7 @@
 #include <memory>
 
 class BitmapImageRep;
+class QImage;
 class Image;
 class TerrainImage;
 class TextureInfo;
@@ -80,6 +81,10 @@ public:
     // untextured.
     void loadDetailTexture(const QString& name);
     void loadLightingTexture(const QString& name);
+    // Another light map over the same mesh. Of the size of the one it
+    // replaces, it goes into the same texture, so the display list stays;
+    // otherwise into a new one, and the list is deleted.
+    void setLightMap(const QImage& lightMap);
 
     // Draws the terrain: records display list 1 while drawing, filled or as
     // lines, or replays the list recorded earlier (the flag is then ignored).

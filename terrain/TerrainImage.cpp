@@ -109,9 +109,18 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
     if (control.isCancelled())
         return {nullptr, kCancelled};
     control.report(1.0);
-    return {std::shared_ptr<const TerrainImage>(
-                new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap))),
-            {}};
+    auto terrain = std::shared_ptr<TerrainImage>(
+        new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap)));
+    terrain->mBakedHeight = height;
+    return {std::move(terrain), {}};
+}
+
+std::shared_ptr<const TerrainImage> TerrainImage::withLightMapFor(float extent, float height) const
+{
+    auto rebaked = std::shared_ptr<TerrainImage>(new TerrainImage(*this));
+    rebaked->mLightMap = lightMapImage(worldHeights(*mHeights, extent, height), extent);
+    rebaked->mBakedHeight = height;
+    return rebaked;
 }
 
 float TerrainImage::rideHeight(float x, float z) const

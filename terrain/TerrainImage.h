@@ -56,6 +56,12 @@ public:
     const std::shared_ptr<const BitmapImageRep>& heights() const { return mHeights; }
     // RGB, rows stored as the light map lies over the mesh (see HeightField).
     const QImage& lightMap() const { return mLightMap; }
+    // The height scale the light map was baked for.
+    float bakedHeight() const { return mBakedHeight; }
+    // The same heights with the light map baked for another height scale,
+    // so that the shadows match the relief. Safe on any thread; 0.1 s at
+    // kMaxLightMapSize on two cores.
+    std::shared_ptr<const TerrainImage> withLightMapFor(float extent, float height) const;
 
     // How high a camera over (x, z) of the terrain's unit square (from -0.5
     // to 0.5, as the mesh lies) has to be to clear the ground, as a fraction
@@ -72,6 +78,7 @@ private:
     QString mPath;
     std::shared_ptr<const BitmapImageRep> mHeights;
     QImage mLightMap;
+    float mBakedHeight = 0.0f;
     // (kRideCells + 1) squared corners, row by row from -z, 0 to 1.
     std::vector<float> mRideCorners;
 };

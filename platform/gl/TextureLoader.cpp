@@ -110,6 +110,20 @@ std::unique_ptr<TextureInfo> TextureLoader::textureWithContentsOfFile(const QStr
     return textureWithImage(readImage(path));
 }
 
+bool TextureLoader::replaceImage(const TextureInfo& texture, const QImage& image)
+{
+    const QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (!current || current->shareGroup() != texture.mShareGroup || image.width() != texture.width()
+        || image.height() != texture.height())
+        return false;
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, texture.name());
+    uploadMipmapChain(image, image.hasAlphaChannel() ? GL_RGBA8 : GL_RGB8);
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    return true;
+}
+
 std::unique_ptr<TextureInfo> TextureLoader::textureWithImage(const QImage& image)
 {
     if (!QOpenGLContext::currentContext() || image.isNull() || !fitsTextureLimit(image.size()))

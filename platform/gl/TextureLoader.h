@@ -55,4 +55,9 @@ public:
     static std::unique_ptr<TextureInfo> textureWithContentsOfFile(const QString& path);
     // The same for an image in memory.
     static std::unique_ptr<TextureInfo> textureWithImage(const QImage& image);
+    // The image, with its mipmaps, into texture, which keeps its name, so
+    // that display lists that bind it draw the new image; false, with
+    // nothing changed, unless a context of the texture's group is current
+    // and the image has the texture's size. Leaves the binding as it was.
+    static bool replaceImage(const TextureInfo& texture, const QImage& image);
 };

@@ -1,5 +1,7 @@
 #include "platform/system/BackgroundTask.h"
 
+#include <QCoreApplication>
+
 BackgroundTask::BackgroundTask(Work work)
 {
     // Started last: the thread may post before the constructor returns.
@@ -17,6 +19,16 @@ BackgroundTask::~BackgroundTask()
 {
     cancel();
     mThread.join();
+}
+
+void BackgroundTask::discard(std::unique_ptr<BackgroundTask> task)
+{
+    if (!task)
+        return;
+    task->cancel();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [task = std::shared_ptr<BackgroundTask>(std::move(task))] {},
+        Qt::QueuedConnection);
 }
 
 void BackgroundTask::post(Continuation step)

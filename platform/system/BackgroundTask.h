@@ -3,6 +3,7 @@
 #include <QObject>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 
 // Work that would freeze the window if it ran on the main thread (decoding a
@@ -33,6 +34,10 @@ public:
     // From the work's thread: runs step on the starting thread, in order,
     // unless the task is cancelled by then.
     void post(Continuation step);
+
+    // Cancels task and destroys it from the event loop: its owner may be
+    // inside the task's own continuation, which must not destroy it.
+    static void discard(std::unique_ptr<BackgroundTask> task);
 
 private:
     std::atomic<bool> mCancelled{false};

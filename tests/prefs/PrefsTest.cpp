@@ -1,5 +1,6 @@
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
+#include "app/TerrainMenu.h"
 #include "platform/display/DisplayServices.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/ResourceBundle.h"
@@ -9,12 +10,17 @@
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "prefs/ResolutionMenu.h"
+#include "scene/Scene.h"
+#include "terrain/HeightField.h"
+#include "terrain/TerrainImage.h"
+#include "platform/gl/TextureLoader.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -167,6 +173,41 @@ TEST_F(Prefs, LookAheadAndHeightWhileStoppedRedrawAtTheSamePointOfThePath)
     EXPECT_NEAR(scene().camera().position().z, eye.z, 1e-5f);
     EXPECT_EQ(scene().getAnimationSpeed(), speed);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("CameraHeight")), 3.0f);
+}
+
+// An opened terrain's shadows follow the relief: a new height scale bakes its
+// light map again, off the main thread, into the texture the list binds. An
+// opening cancelled before it is done leaves everything as it was.
+TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChangesNothing)
+{
+    start();
+    QTemporaryDir folder;
+    QImage ridge(64, 64, QImage::Format_Grayscale8);
+    ridge.fill(0);
+    for (int y = 0; y < 64; ++y)
+        std::fill_n(ridge.scanLine(y) + 28, 8, 255);
+    const QString path = folder.filePath(QStringLiteral("ridge.png"));
+    ASSERT_TRUE(ridge.save(path));
+    TerrainMenu& menu = *interface->terrainMenu();
+
+    menu.openTerrain(path, TerrainMenu::Failure::StandardError);
+    emit menu.progressDialog()->canceled();
+    const std::uint64_t cancelledAt = frames();
+    ASSERT_TRUE(waitUntil([&] { return frames() > cancelledAt + 3; }));
+    EXPECT_FALSE(scene().terrain());
+    EXPECT_FALSE(menu.isOpening());
+    EXPECT_FALSE(diskStore().objectForKey(TerrainMenu::kTerrainImageKey).isValid());
+
+    menu.openTerrain(path, TerrainMenu::Failure::StandardError);
+    ASSERT_TRUE(waitUntil([&] { return scene().terrain() && scene().heightField(); }));
+    const QImage before = scene().terrain()->lightMap();
+    const GLuint texture = scene().heightField()->lightTexture()->name();
+    drag(slider(SceneSettingId::FerlowHeight), 2.0);
+    drag(slider(SceneSettingId::FerlowHeight), 30.0);
+    EXPECT_TRUE(waitUntil([&] { return scene().terrain()->bakedHeight() == 30.0f; }));
+    EXPECT_NE(scene().terrain()->lightMap(), before);
+    EXPECT_EQ(scene().heightField()->lightTexture()->name(), texture);
+    menu.openBuiltInTerrain();
 }
 
 TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
