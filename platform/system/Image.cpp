@@ -1,17 +1,21 @@
 #include "platform/system/Image.h"
 
 #include "platform/system/ResourceBundle.h"
+#include "platform/system/SystemLog.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QtEndian>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -94,6 +98,59 @@ std::vector<std::uint16_t> sixteenBitSamples(const QImage& decoded)
     return samples;
 }
 
+// Qt's image plugins complain through Qt's messages ("libpng error: Read
+// Error"); the user is told of a failure in Ferlow's words instead, and the
+// complaint goes to the system log. Only the decoding thread's own messages
+// are taken aside.
+thread_local bool tDecoding = false;
+
+class DecoderMessagesAside {
+public:
+    DecoderMessagesAside()
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] {
+            sPrevious = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (tDecoding)
+                    detailLog(text.toStdString());
+                else if (sPrevious)
+                    sPrevious(type, context, text);
+            });
+        });
+        tDecoding = true;
+    }
+    ~DecoderMessagesAside() { tDecoding = false; }
+    DecoderMessagesAside(const DecoderMessagesAside&) = delete;
+    DecoderMessagesAside& operator=(const DecoderMessagesAside&) = delete;
+
+private:
+    static inline QtMessageHandler sPrevious = nullptr;
+};
+
+// libpng tells of a damaged file on standard error itself, before Qt hears
+// of it. A PNG whose chunks do not add up (cut short, bytes changed) is
+// therefore refused before it reaches libpng; anything else is not ours to
+// judge here.
+bool isDamagedPng(const QByteArray& data)
+{
+    constexpr char kSignature[] = "\x89PNG\r\n\x1a\n";
+    constexpr qsizetype kChunkOverhead = 12; // length, type, CRC
+    if (!data.startsWith(QByteArrayView(kSignature, 8)))
+        return false;
+    for (qsizetype at = 8; at + kChunkOverhead <= data.size();) {
+        const quint32 length = qFromBigEndian<quint32>(data.constData() + at);
+        if (length > quint32(data.size() - at - kChunkOverhead))
+            return true;
+        const auto* type = reinterpret_cast<const Bytef*>(data.constData() + at + 4);
+        if (crc32(crc32(0, nullptr, 0), type, length + 4) != qFromBigEndian<quint32>(data.constData() + at + 8 + length))
+            return true;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return false;
+        at += kChunkOverhead + qsizetype(length);
+    }
+    return true;
+}
+
 // The decoders read from a device and cannot be stopped otherwise: a read
 // that fails makes them give up.
 class CancellableBuffer : public QBuffer {
@@ -115,6 +172,8 @@ private:
     const std::atomic<bool>* mCancelled;
 };
 
+const QString kDamaged = QStringLiteral("the image is damaged or incomplete");
+
 QString tooLarge(const QSize& size)
 {
     return QStringLiteral("the image is %1 × %2 pixels; Ferlow reads images of up to %3 pixels, %4 on a side")
@@ -130,7 +189,7 @@ QString readFailure(const QImageReader& reader)
     case QImageReader::UnsupportedFormatError:
         return QStringLiteral("it is not an image Ferlow can read");
     case QImageReader::InvalidDataError:
-        return QStringLiteral("the image is damaged or incomplete");
+        return kDamaged;
     default:
         return reader.errorString();
     }
@@ -149,6 +208,9 @@ BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data, const std
 {
     if (data.isEmpty())
         return {nullptr, QStringLiteral("the file is empty")};
+    if (isDamagedPng(data))
+        return {nullptr, kDamaged};
+    const DecoderMessagesAside aside;
     CancellableBuffer buffer(cancelled);
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);

@@ -160,6 +160,8 @@ TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecodeAndSaysWhy)
 {
     QByteArray truncated = encode(QImage(64, 64, QImage::Format_Grayscale8));
     truncated.truncate(40);
+    QByteArray changed = encode(QImage(64, 64, QImage::Format_Grayscale8));
+    changed[changed.size() - 20] = char(changed[changed.size() - 20] ^ 0x55); // in the pixel data
     // A valid PNG whose header announces 60000 x 60000 pixels: refused from
     // the header, without allocating 3.6 GB.
     QByteArray huge = encode(QImage(8, 8, QImage::Format_Grayscale8));
@@ -174,6 +176,7 @@ TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecodeAndSaysWhy)
     for (const Case& c : {Case{"empty", {}, "the file is empty"},
                           Case{"no image", "this is not an image at all", "it is not an image Ferlow can read"},
                           Case{"truncated", truncated, "the image is damaged or incomplete"},
+                          Case{"a byte changed", changed, "the image is damaged or incomplete"},
                           Case{"huge", huge, "the image is 60000 × 60000 pixels; Ferlow reads images of up to 67108864 "
                                              "pixels, 16384 on a side"}}) {
         const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(c.data);
