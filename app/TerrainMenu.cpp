@@ -38,6 +38,12 @@ QString readableImagePatterns()
     return patterns.join(QLatin1Char(' '));
 }
 
+// Elevation rasters by the names people give them: GeoTIFF, SRTM tiles,
+// ASCII and binary grids, USGS and ERDAS models, virtual rasters, and the
+// raw heightmaps of terrain tools.
+const QString kElevationPatterns = QStringLiteral(
+    "*.tif *.tiff *.hgt *.asc *.dem *.img *.vrt *.bil *.flt *.grd *.adf *.nc *.ter *.xyz *.r16 *.raw");
+
 // The first local file among the dropped URLs, or nothing.
 QString droppedFile(const QMimeData* data)
 {
@@ -226,7 +232,8 @@ void TerrainMenu::openTerrainWithDialog()
     const QString folder = current ? QFileInfo(current->path()).absolutePath() : QString();
     const QString path = QFileDialog::getOpenFileName(
         &mWindow, QStringLiteral("Open Terrain"), folder,
-        QStringLiteral("Height images (%1);;All files (*)").arg(readableImagePatterns()));
+        QStringLiteral("Elevation data and images (%1 %2);;Elevation data (%1);;Images (%2);;All files (*)")
+            .arg(kElevationPatterns, readableImagePatterns()));
     // Keys work again without a click once the dialog is gone: where no
     // window manager hands the keyboard back, it would stay with nobody.
     mWindow.activateWindow();
