@@ -83,7 +83,7 @@ void readAndDecode(benchmark::State& state)
     QTemporaryDir folder;
     const QString path = writeHills(folder);
     for (auto _ : state)
-        benchmark::DoNotOptimize(BitmapImageRep::decode(readImageFile(path).bytes).bitmap->centredSquare());
+        benchmark::DoNotOptimize(BitmapImageRep::decode(*openImageFile(path).file, nullptr).bitmap->centredSquare());
 }
 
 void readDecodeAndBake(benchmark::State& state)

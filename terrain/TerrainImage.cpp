@@ -92,13 +92,10 @@ TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> h
 
 TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height, const Control& control)
 {
-    const ImageFile file = readImageFile(path);
-    if (!file.failure.isEmpty())
+    const OpenedImageFile file = openImageFile(path);
+    if (!file.file)
         return {nullptr, file.failure};
-    if (control.isCancelled())
-        return {nullptr, kCancelled};
-    control.report(0.2);
-    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(file.bytes, control.cancelled);
+    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, control.cancelled);
     if (control.isCancelled())
         return {nullptr, kCancelled};
     if (!decoded.bitmap)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -31,9 +32,11 @@ public:
         std::shared_ptr<const BitmapImageRep> bitmap;
         QString failure;
     };
-    // Once *cancelled is set the decoder reads no more and the outcome is
-    // a failure, soon, however large the image.
-    static Decoded decode(const QByteArray& data, const std::atomic<bool>* cancelled = nullptr);
+    static Decoded decode(const QByteArray& data);
+    // Read from source as the decoder goes, so that a large file is never
+    // held whole beside its pixels. Once *cancelled is set the decoder reads
+    // no more and the outcome is a failure, soon, however large the image.
+    static Decoded decode(QIODevice& source, const std::atomic<bool>* cancelled);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);
@@ -65,6 +68,12 @@ struct ImageFile {
 };
 inline constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
 ImageFile readImageFile(const QString& path);
+// The same file opened for reading, after the same checks.
+struct OpenedImageFile {
+    std::unique_ptr<QFile> file;
+    QString failure;
+};
+OpenedImageFile openImageFile(const QString& path);
 
 // An image as loaded, by resource name or from a file: its encoded bytes.
 // The bitmap is decoded on the first request and kept, so that rebuilding a

@@ -100,6 +100,22 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     EXPECT_GT(bitmap->bitmapData()[2], 100 << 8);
     EXPECT_LT(bitmap->bitmapData()[2], 160 << 8);
 
+    // Colour with alpha comes out exactly as Qt's own conversion of the
+    // opaque colour would give it.
+    for (QImage image : {transparent, deepColour}) {
+        for (int i = 0; i < 16; ++i)
+            image.setPixelColor(i % 4, i / 4, QColor::fromRgba64(qRgba64(i * 4000, 65535 - i * 3000, i * i * 200, i * 4096)));
+        const QImage decoded = QImage::fromData(encode(image));
+        const bool deep = decoded.depth() == 64;
+        const QImage expected = decoded.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB32)
+                                    .convertToFormat(deep ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
+        const auto opaque = BitmapImageRep::initWithData(encode(image));
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(opaque->bitmapData()[i], deep ? expected.pixelColor(i % 4, i / 4).rgba64().red()
+                                                    : std::uint16_t(qGray(expected.pixel(i % 4, i / 4)) << 8))
+                << i;
+    }
+
     // Floating-point samples (TIFF) keep 16 bits of height.
     QImage floating(4, 4, QImage::Format_RGBX32FPx4);
     floating.fill(QColor::fromRgba64(qRgba64(0x4321, 0x4321, 0x4321, 0xffff)));
