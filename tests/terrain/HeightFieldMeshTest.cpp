@@ -1,7 +1,10 @@
 #include "platform/system/Image.h"
 #include "terrain/HeightField.h"
+#include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -129,6 +132,38 @@ TEST_F(HeightFieldMesh, GridsOfFewerThanTwoVerticesASideHaveNoTriangles)
     EXPECT_EQ(only.x, -0.5f);
     EXPECT_EQ(only.z, -0.5f);
     EXPECT_EQ(only.y, 100.0f / 256.0f);
+}
+
+// Whatever its size and grid size, an opened terrain's grid lies on its
+// square's edges at its corner pixels' heights, reading its light map's
+// edge texels there, and with its apron covers the square of kApronReach.
+TEST_F(HeightFieldMesh, AnOpenedTerrainReachesItsEdgesWhateverItsSize)
+{
+    struct Case {
+        int width, gridSize, n;
+    };
+    for (const Case c : {Case{1, 256, 2}, Case{2, 256, 2}, Case{2, 1, 2}, Case{9, 0, 2}, Case{9, -5, 9}, Case{9, 5, 5}}) {
+        SCOPED_TRACE(testing::Message() << c.width << " n=" << c.gridSize);
+        const auto pixel = [&](int row, int column) { return 10 + 100 * (row == c.width - 1) + 40 * (column == c.width - 1); };
+        const auto terrain = TerrainImage::open(files.write(greyImage(c.width, c.width, pixel)), 100.0f, 14.0f).terrain;
+        const auto field = HeightField::heightFieldWithTerrain(*terrain, "", c.gridSize);
+        ASSERT_EQ(field->numberOfVertices(), c.n * c.n + 4 * c.n + 4);
+        ASSERT_EQ(field->numberOfIndices(), 6 * (c.n - 1) * (c.n - 1) + 24 * c.n);
+        for (const int i : {0, c.n - 1})
+            for (const int j : {0, c.n - 1}) {
+                const vertex& v = at(*field, c.n, i, j);
+                const float edge = (j ? c.width - 0.5f : 0.5f) / float(c.width);
+                EXPECT_EQ((std::array{v.x, v.z, v.y, v.lightS}), (std::array{j ? 0.5f : -0.5f, i ? 0.5f : -0.5f,
+                                                                            float(pixel(i ? c.width - 1 : 0, j ? c.width - 1 : 0)) / 256.0f, edge}));
+            }
+        float area = 0.0f; // of the triangles seen from above
+        for (int k = 0; k < field->numberOfIndices(); k += 3) {
+            const vertex* v[3] = {&field->vertices()[field->indices()[k]], &field->vertices()[field->indices()[k + 1]],
+                                  &field->vertices()[field->indices()[k + 2]]};
+            area += std::abs((v[1]->x - v[0]->x) * (v[2]->z - v[0]->z) - (v[2]->x - v[0]->x) * (v[1]->z - v[0]->z)) / 2.0f;
+        }
+        EXPECT_FLOAT_EQ(area, 4.0f * HeightField::kApronReach * HeightField::kApronReach);
+    }
 }
 
 TEST_F(HeightFieldMesh, RebuildingReplacesTheMeshAndKeepsTheImage)
