@@ -134,33 +134,27 @@ TEST_F(HeightFieldMesh, GridsOfFewerThanTwoVerticesASideHaveNoTriangles)
     EXPECT_EQ(only.y, 100.0f / 256.0f);
 }
 
-// Whatever its size and grid size, an opened terrain's grid lies on its
-// square's edges at its corner pixels' heights, reading its light map's
-// edge texels there, and with its apron covers the square of kApronReach.
+// Whatever its size and grid size, an opened terrain's grid has its corners
+// on its square's at its corner pixels' heights, reading its light map's
+// edge texels, and with its apron covers the square of kApronReach.
 TEST_F(HeightFieldMesh, AnOpenedTerrainReachesItsEdgesWhateverItsSize)
 {
-    struct Case {
-        int width, gridSize, n;
-    };
-    for (const Case c : {Case{1, 256, 2}, Case{2, 256, 2}, Case{2, 1, 2}, Case{9, 0, 2}, Case{9, -5, 9}, Case{9, 5, 5}}) {
-        SCOPED_TRACE(testing::Message() << c.width << " n=" << c.gridSize);
-        const auto pixel = [&](int row, int column) { return 10 + 100 * (row == c.width - 1) + 40 * (column == c.width - 1); };
-        const auto terrain = TerrainImage::open(files.write(greyImage(c.width, c.width, pixel)), 100.0f, 14.0f).terrain;
-        const auto field = HeightField::heightFieldWithTerrain(*terrain, "", c.gridSize);
-        ASSERT_EQ(field->numberOfVertices(), c.n * c.n + 4 * c.n + 4);
-        ASSERT_EQ(field->numberOfIndices(), 6 * (c.n - 1) * (c.n - 1) + 24 * c.n);
-        for (const int i : {0, c.n - 1})
-            for (const int j : {0, c.n - 1}) {
-                const vertex& v = at(*field, c.n, i, j);
-                const float edge = (j ? c.width - 0.5f : 0.5f) / float(c.width);
-                EXPECT_EQ((std::array{v.x, v.z, v.y, v.lightS}), (std::array{j ? 0.5f : -0.5f, i ? 0.5f : -0.5f,
-                                                                            float(pixel(i ? c.width - 1 : 0, j ? c.width - 1 : 0)) / 256.0f, edge}));
+    for (const auto [width, gridSize, n] : {std::array{1, 256, 2}, {2, 256, 2}, {2, 1, 2}, {9, 0, 2}, {9, -5, 9}, {9, 5, 5}}) {
+        SCOPED_TRACE(testing::Message() << width << " n=" << gridSize);
+        const auto pixel = [&](int row, int column) { return 10 + 100 * (row == width - 1) + 40 * (column == width - 1); };
+        const auto field = HeightField::heightFieldWithTerrain(
+            *TerrainImage::open(files.write(greyImage(width, width, pixel)), 100.0f, 14.0f).terrain, "", gridSize);
+        ASSERT_EQ(field->numberOfIndices(), 6 * (n - 1) * (n - 1) + 24 * n);
+        for (const int i : {0, 1})
+            for (const int j : {0, 1}) {
+                const vertex& v = at(*field, n, i * (n - 1), j * (n - 1));
+                EXPECT_EQ((std::array{v.x, v.z, v.y, v.lightS}), (std::array{j - 0.5f, i - 0.5f,
+                          float(pixel(i * (width - 1), j * (width - 1))) / 256.0f, (j * (width - 1) + 0.5f) / float(width)}));
             }
         float area = 0.0f; // of the triangles seen from above
-        for (int k = 0; k < field->numberOfIndices(); k += 3) {
-            const vertex* v[3] = {&field->vertices()[field->indices()[k]], &field->vertices()[field->indices()[k + 1]],
-                                  &field->vertices()[field->indices()[k + 2]]};
-            area += std::abs((v[1]->x - v[0]->x) * (v[2]->z - v[0]->z) - (v[2]->x - v[0]->x) * (v[1]->z - v[0]->z)) / 2.0f;
+        for (const std::uint32_t* t = field->indices(); t < field->indices() + field->numberOfIndices(); t += 3) {
+            const vertex &a = field->vertices()[t[0]], &b = field->vertices()[t[1]], &c = field->vertices()[t[2]];
+            area += std::abs((b.x - a.x) * (c.z - a.z) - (c.x - a.x) * (b.z - a.z)) / 2.0f;
         }
         EXPECT_FLOAT_EQ(area, 4.0f * HeightField::kApronReach * HeightField::kApronReach);
     }
