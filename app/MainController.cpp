@@ -91,11 +91,12 @@ void MainController::keyDown(const KeyEvent& event)
 // While full screen runs its own loop, that loop draws the next frame.
 void MainController::stepCamera(bool forwards)
 {
-    Camera& camera = mOpenGLView->getScene()->camera();
+    Scene& scene = *mOpenGLView->getScene();
     if (forwards)
-        camera.moveForwards(kCameraStep);
+        scene.camera().moveForwards(kCameraStep);
     else
-        camera.moveBackwards(kCameraStep);
+        scene.camera().moveBackwards(kCameraStep);
+    scene.keepEyeAboveGround();
     if (!stayInFullScreenMode)
         mOpenGLView->setNeedsDisplay(true);
 }

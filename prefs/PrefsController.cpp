@@ -194,6 +194,9 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
+    // A stopped flight would otherwise keep the old ground's height, inside
+    // a higher terrain, until it starts again.
+    scene().placeCamera();
     pausedRedraw();
     matchLightMapToHeight();
 }

@@ -49,7 +49,8 @@ public:
     void selectResolution();
 
     // Flies terrain (null: the built-in one) from the next frame, drawn at
-    // once without a step along the path, as after a grid-size change; the
+    // once without a step along the path, as after a grid-size change, the
+    // camera placed over the new ground even while the flight stands; the
     // grid-size slider then ends at heightImageWidth.
     void flyTerrain(std::shared_ptr<const TerrainImage> terrain, int heightImageWidth);
 

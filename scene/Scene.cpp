@@ -70,12 +70,18 @@ void Scene::setViewportRect(const Rect& rect)
 
 void Scene::animate()
 {
-    const float eyeHeight = mCameraHeight;
     const double now = mClock.now();
     PathState& path = mPathState;
-    const double t = path.sPathParameter + static_cast<double>(mSpeed) * ((now - path.sLastTimeStamp) * kPathRate);
-    path.sPathParameter = t;
+    path.sPathParameter += static_cast<double>(mSpeed) * ((now - path.sLastTimeStamp) * kPathRate);
     path.sLastTimeStamp = now;
+    placeCamera();
+}
+
+void Scene::placeCamera()
+{
+    const float eyeHeight = mCameraHeight;
+    PathState& path = mPathState;
+    const double t = path.sPathParameter;
 
     const double a = t + kAheadParameter;
     const double aheadX = kPathRadius * std::cos(a);
@@ -99,6 +105,21 @@ void Scene::animate()
     const float ground = groundBeneath(static_cast<float>(x), static_cast<float>(z));
     mCamera->lookAt(static_cast<float>(lookX), ground, static_cast<float>(lookZ));
     mCamera->positionAt(static_cast<float>(x), ground + eyeHeight, static_cast<float>(z));
+}
+
+// The near plane's distance above the ground keeps it from cutting into the
+// ground beneath the eye.
+void Scene::keepEyeAboveGround()
+{
+    if (!mTerrain)
+        return;
+    const Point eye = mCamera->position();
+    const Point look = mCamera->lookAtPoint();
+    const float lift = groundBeneath(eye.x, eye.z) + static_cast<float>(kNearPlane) - eye.y;
+    if (lift <= 0.0f)
+        return;
+    mCamera->positionAt(eye.x, eye.y + lift, eye.z);
+    mCamera->lookAt(look.x, look.y + lift, look.z);
 }
 
 // The built-in terrain lies low along the path, which the camera height
@@ -149,7 +170,8 @@ void Scene::render()
 }
 
 // The terrain, scaled from its unit square to the world and centred on
-// height 0, then outside wire frame the sky, each under the camera
+// height 0, then outside wire frame the sky, below whose rim an opened
+// terrain's ground may lie, each under the camera
 // transform; the model-view matrix is as it was afterwards. A factory that
 // gave no height field is asked again on the next frame.
 void Scene::drawContents()
@@ -171,6 +193,8 @@ void Scene::drawContents()
     }
     glPushMatrix();
     mSkyDome->renderSkyDome();
+    if (mTerrain)
+        mSkyDome->renderCurtain();
     glPopMatrix();
 }
 

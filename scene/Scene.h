@@ -66,6 +66,13 @@ public:
     void setViewportRect(const Rect& rect);
     // One step along the camera path by the time since the last step.
     void animate();
+    // The camera placed anew where the path has brought it, over the ground
+    // there, without a step along it: for a new terrain or eye height.
+    void placeCamera();
+    // Over an opened terrain, lifts the eye, and the look-at point with it,
+    // to just above the ground beneath it when it has gone below, as a step
+    // of the camera while the flight stands may take it.
+    void keepEyeAboveGround();
     // Draws one frame into the current context; see Scene.cpp for the state
     // it leaves behind.
     void render();

@@ -8,6 +8,7 @@
 #include "platform/system/SystemMemory.h"
 #include "terrain/TerrainImage.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -17,6 +18,8 @@ constexpr char kBitmapFailure[] = "makeHeightField : failed to create bitmap";
 constexpr float kHeightScale = 1.0f / 65536.0f; // a sample of 65535 stays just under 1; 256 h gives h / 256
 constexpr float kDetailRepeats = 32.0f;     // detail tiles across the image's width
 constexpr GLsizei kStride = sizeof(vertex);
+constexpr std::int32_t kMinEdgeToEdgeGrid = 2; // so that a 1 x 1 image still flies, as a plain
+constexpr std::size_t kApronIndicesPerLine = 4 * 6; // 4n cells of two triangles round a grid of n
 
 // The pixel row or column nearest a sampling position, halves going up: the
 // sum is formed in double precision and truncated.
@@ -43,6 +46,38 @@ void addToEach(const std::uint32_t* __restrict source, std::size_t count, std::u
 
 // The width W is used for both directions, so rows beyond the first W are
 // never read, but fewer than W rows would be read past their end.
+// Two triangles over the cell of these corners, as every cell of the mesh
+// is cut; returns where the next cell goes.
+std::uint32_t* writeCell(std::uint32_t* out, std::uint32_t corner, std::uint32_t right, std::uint32_t below,
+                         std::uint32_t belowRight)
+{
+    *out++ = corner;
+    *out++ = right;
+    *out++ = below;
+    *out++ = belowRight;
+    *out++ = below;
+    *out++ = right;
+    return out;
+}
+
+// The record of line (i, j), each from -1 to n, of an edge-to-edge grid of
+// n extended by the apron's outer lines: the grid's own records row by row,
+// then the apron's rows -1 and n, then its columns -1 and n.
+std::uint32_t extendedIndex(std::int32_t n, std::int32_t i, std::int32_t j)
+{
+    const auto grid = static_cast<std::uint32_t>(n * n);
+    const auto outerRow = static_cast<std::uint32_t>(n + 2);
+    if (i < 0)
+        return grid + static_cast<std::uint32_t>(j + 1);
+    if (i >= n)
+        return grid + outerRow + static_cast<std::uint32_t>(j + 1);
+    if (j < 0)
+        return grid + 2 * outerRow + static_cast<std::uint32_t>(i);
+    if (j >= n)
+        return grid + 2 * outerRow + static_cast<std::uint32_t>(n + i);
+    return static_cast<std::uint32_t>(i * n + j);
+}
+
 bool coversSquare(const BitmapImageRep& bitmap)
 {
     return bitmap.pixelsHigh() >= bitmap.pixelsWide();
@@ -101,6 +136,7 @@ std::unique_ptr<HeightField> HeightField::heightFieldWithTerrain(const TerrainIm
 {
     auto field = std::make_unique<HeightField>();
     field->mHeightImage = std::make_shared<Image>(terrain.heights());
+    field->mLightMapSize = std::max(1, terrain.lightMap().width());
     field->makeHeightField(gridSize);
     field->loadDetailTexture(detailTexture);
     field->mLightTexture = TextureLoader::textureWithImage(terrain.lightMap());
@@ -121,6 +157,10 @@ void HeightField::makeHeightField(std::int32_t gridSize)
     const auto bitmap = mHeightImage ? mHeightImage->bitmap() : nullptr;
     if (!bitmap || !coversSquare(*bitmap)) {
         systemLog(kBitmapFailure);
+        return;
+    }
+    if (mLightMapSize > 0) {
+        buildEdgeToEdge(*bitmap, gridSize);
         return;
     }
     const Sampling sampling = samplingFor(bitmap->pixelsWide(), gridSize);
@@ -179,31 +219,96 @@ void HeightField::buildVertices(const BitmapImageRep& bitmap, Sampling sampling)
 
 // Two triangles per cell, (a, a+1, b) and (b+1, b, a+1), with a the cell's
 // corner in grid row i and b the corner below it in row i + 1. A grid of
-// fewer than two vertices a side has no cells and gets no indices.
+// fewer than two vertices a side has no cells and gets no indices. Room is
+// left after them for the apron's.
 // Each later row of cells holds the entries of the first row plus i * n, so
 // only the first row is worked out cell by cell; the others are one
 // addition per entry, which the compiler turns into vector operations.
-void HeightField::buildIndices(std::int32_t gridSize)
+void HeightField::buildIndices(std::int32_t gridSize, std::size_t apronIndices)
 {
     const std::int32_t cells = gridSize >= 2 ? gridSize - 1 : 0;
-    mNumberOfIndices = 6 * cells * cells;
+    mNumberOfIndices = 6 * cells * cells + static_cast<std::int32_t>(apronIndices);
     mIndices.reset();
     mIndices = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(mNumberOfIndices));
     const auto n = static_cast<std::uint32_t>(gridSize);
     std::uint32_t* const firstRow = mIndices.get();
     std::uint32_t* out = firstRow;
-    for (std::uint32_t a = 0; a < std::uint32_t(cells); ++a) {
-        const std::uint32_t b = a + n;
-        *out++ = a;
-        *out++ = a + 1;
-        *out++ = b;
-        *out++ = b + 1;
-        *out++ = b;
-        *out++ = a + 1;
-    }
+    for (std::uint32_t a = 0; a < std::uint32_t(cells); ++a)
+        out = writeCell(out, a, a + 1, a + n, a + n + 1);
     const std::size_t rowLength = 6 * static_cast<std::size_t>(cells);
     for (std::uint32_t i = 1; i < std::uint32_t(cells); ++i)
         addToEach(firstRow, rowLength, i * n, firstRow + i * rowLength);
+}
+
+std::int32_t HeightField::edgeToEdgeGridSize(int width, std::int32_t gridSize)
+{
+    const std::int32_t lines = gridSize < 0 || gridSize > width ? width : gridSize;
+    return std::clamp(lines, kMinEdgeToEdgeGrid, kMaxGridSize);
+}
+
+// Line k of n samples the pixel nearest k (width - 1) / (n - 1) and lies at
+// k / (n - 1) of the square's width; the apron's outer lines, -1 and n, lie
+// kApronReach from the centre and take the nearest edge line's height and
+// light.
+void HeightField::buildEdgeToEdge(const BitmapImageRep& bitmap, std::int32_t gridSize)
+{
+    const int width = bitmap.pixelsWide();
+    const std::int32_t n = edgeToEdgeGridSize(width, gridSize);
+    const float step = static_cast<float>(width - 1) / static_cast<float>(n - 1);
+    const auto fraction = [n](std::int32_t line) {
+        if (line < 0)
+            return 0.5f - kApronReach;
+        return line < n ? static_cast<float>(line) / static_cast<float>(n - 1) : 0.5f + kApronReach;
+    };
+    const auto edgeLine = [n](std::int32_t line) { return std::clamp(line, 0, n - 1); };
+    const auto pixel = [step](std::int32_t line) { return nearestPixel(step * static_cast<float>(line)); };
+
+    mNumberOfVertices = n * n + 4 * n + 4;
+    mVertices.reset();
+    mVertices = std::make_unique_for_overwrite<vertex[]>(static_cast<std::size_t>(mNumberOfVertices));
+    for (std::int32_t i = -1; i <= n; ++i) {
+        const std::int32_t row = edgeLine(i);
+        const std::uint16_t* samples = bitmap.bitmapData() + std::size_t(pixel(row)) * std::size_t(width);
+        const float v = fraction(i);
+        const float lightT = 1.0f - lightCoordinate(fraction(row));
+        for (std::int32_t j = -1; j <= n; ++j) {
+            const std::int32_t column = edgeLine(j);
+            const float u = fraction(j);
+            mVertices[extendedIndex(n, i, j)] = {u - 0.5f,
+                                                 static_cast<float>(samples[pixel(column)]) * kHeightScale,
+                                                 v - 0.5f,
+                                                 kDetailRepeats * u,
+                                                 1.0f - kDetailRepeats * v,
+                                                 lightCoordinate(fraction(column)),
+                                                 lightT};
+        }
+    }
+    buildIndices(n, kApronIndicesPerLine * static_cast<std::size_t>(n));
+    buildApronIndices(n);
+}
+
+// The cells of the extended grid that the grid's own do not cover, cut as
+// they are, after the grid's indices.
+void HeightField::buildApronIndices(std::int32_t n)
+{
+    std::uint32_t* out = mIndices.get() + 6 * std::size_t(n - 1) * std::size_t(n - 1);
+    const auto inside = [n](std::int32_t line) { return line >= 0 && line < n - 1; };
+    for (std::int32_t i = -1; i < n; ++i)
+        for (std::int32_t j = -1; j < n; ++j) {
+            if (inside(i) && inside(j))
+                continue;
+            out = writeCell(out, extendedIndex(n, i, j), extendedIndex(n, i, j + 1), extendedIndex(n, i + 1, j),
+                            extendedIndex(n, i + 1, j + 1));
+        }
+}
+
+// Where a line at this fraction of the square's width reads the light map:
+// the map's texel centres lie on the lines of a grid of its own size, so the
+// edges read their edge texels' centres, whatever the wrap mode.
+float HeightField::lightCoordinate(float fraction) const
+{
+    const auto texels = static_cast<float>(mLightMapSize);
+    return (fraction * (texels - 1.0f) + 0.5f) / texels;
 }
 
 void HeightField::loadDetailTexture(const QString& name)

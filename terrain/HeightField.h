@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -29,6 +30,16 @@ static_assert(sizeof(vertex) == 28, "OpenGL reads the vertex arrays at a stride 
 // 0.5 - 1/n, heights s / 65536 of the 16-bit samples, from 0 to just under 1), covered by a detail texture that
 // repeats 32 times across the image and a light map stretched once over it.
 //
+// An opened terrain's grid reaches from edge to edge instead: its first and
+// last lines lie on the square's edges (line k of n at k / (n - 1) - 0.5) and
+// sample the image's first and last pixels, and the light map's texel
+// centres lie on the lines of a grid as fine as the map. Around it an apron
+// runs on at the edges' heights out to x and z of +-kApronReach, past the
+// sky's rim, so that no gap opens between ground and sky: its vertices
+// follow the n x n grid's, 4n + 4 of them, and its 4n cells' indices follow
+// the grid's. The detail texture repeats on over the apron; the light map
+// stays at the edge's texels.
+//
 // The mesh is recorded in display list 1 on the first render() and replayed
 // afterwards; deleteList() makes the next render() record it anew. The list
 // and both textures live in the share group of the view's context and the
@@ -44,6 +55,9 @@ public:
     // The most vertices a side, whatever the image: a grid of 2048 takes
     // 117 MB of vertices and indices, and the driver's list as much again.
     static constexpr std::int32_t kMaxGridSize = 2048;
+    // How far an opened terrain's apron reaches out, in the unit square's
+    // units: the sky's rim lies at 0.75 from the centre.
+    static constexpr float kApronReach = 1.0f;
 
     // A new height field with the height image called file (a resource name
     // with its extension, else a file path), a mesh of gridSize x gridSize
@@ -52,7 +66,10 @@ public:
     static std::unique_ptr<HeightField> heightFieldWithFile(const QString& file, const QString& detailTexture,
                                                             const QString& lightTexture, std::int32_t gridSize);
 
-    // The same over an opened terrain's heights, with its baked light map.
+    // The same over an opened terrain's heights, with its baked light map,
+    // laid from edge to edge with its apron. Its grid has the grid size's
+    // vertices a side, or the image's width where the size is beyond it or
+    // below zero, but never fewer than 2 nor more than kMaxGridSize.
     static std::unique_ptr<HeightField> heightFieldWithTerrain(const TerrainImage& terrain,
                                                                const QString& detailTexture, std::int32_t gridSize);
 
@@ -69,7 +86,8 @@ public:
     // Builds the mesh again from the height image. A grid size beyond the
     // image's width or below zero samples every pixel of a row, up to
     // kMaxGridSize, beyond which the grid is kMaxGridSize; sizes below 2
-    // give no triangles. Without a usable image (none, undecodable, or less
+    // give no triangles, except over an opened terrain, which keeps 2 and
+    // its apron. Without a usable image (none, undecodable, or less
     // high than wide) it logs "makeHeightField : failed to create bitmap" and
     // keeps the mesh it had. The display list is left alone.
     void makeHeightField(std::int32_t gridSize);
@@ -113,7 +131,11 @@ private:
     };
     static Sampling samplingFor(int width, std::int32_t gridSize);
     void buildVertices(const BitmapImageRep& bitmap, Sampling sampling);
-    void buildIndices(std::int32_t gridSize);
+    void buildIndices(std::int32_t gridSize, std::size_t apronIndices = 0);
+    static std::int32_t edgeToEdgeGridSize(int width, std::int32_t gridSize);
+    void buildEdgeToEdge(const BitmapImageRep& bitmap, std::int32_t gridSize);
+    void buildApronIndices(std::int32_t gridSize);
+    float lightCoordinate(float fraction) const;
     void setUpDetailUnit() const;
     void setUpLightUnit() const;
     static void releaseUnits();
@@ -126,4 +148,7 @@ private:
     std::unique_ptr<TextureInfo> mDetailTexture;
     std::unique_ptr<TextureInfo> mLightTexture;
     std::uint32_t mListId = 0;
+    // An opened terrain's light map, texels a side; 0 for the built-in
+    // terrain, whose grid is laid out as it always was.
+    int mLightMapSize = 0;
 };

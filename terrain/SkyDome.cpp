@@ -25,6 +25,8 @@ skyVertex pointAt(float elevation, float azimuth)
     return {ringRadius * std::cos(b), ringRadius * std::sin(b), kRadius * std::cos(a), 0, 0.0f, 0.0f};
 }
 
+constexpr float kRimElevation = 90.0f;
+
 // Light blue (0.6, 0.8, 0.98) at the rim, darkening with height; OpenGL
 // clamps the components that go below zero, so the upper sky is pure blue.
 void setColourForHeight(float z)
@@ -88,6 +90,29 @@ void SkyDome::renderSkyDome()
     // list would leave the rim's light blue behind.
     glColor3f(1.0f, 1.0f, 1.0f);
     glEndList();
+}
+
+// The wall's top vertices are the dome's rim vertices, so that no crack
+// opens between them; its bottom ones and the floor's centre lie
+// kCurtainDepth below the rim. State left behind: see the header.
+void SkyDome::renderCurtain() const
+{
+    setColourForHeight(0.0f);
+    glBegin(GL_TRIANGLE_STRIP);
+    for (int sector = 0; sector <= kSectors; ++sector) {
+        const skyVertex rim = pointAt(kRimElevation, kCellDegrees * static_cast<float>(sector));
+        glVertex3f(rim.x, rim.y, rim.z);
+        glVertex3f(rim.x, rim.y, -kCurtainDepth);
+    }
+    glEnd();
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3f(0.0f, 0.0f, -kCurtainDepth);
+    for (int sector = 0; sector <= kSectors; ++sector) {
+        const skyVertex rim = pointAt(kRimElevation, kCellDegrees * static_cast<float>(sector));
+        glVertex3f(rim.x, rim.y, -kCurtainDepth);
+    }
+    glEnd();
+    glColor3f(1.0f, 1.0f, 1.0f);
 }
 
 void SkyDome::deleteList()

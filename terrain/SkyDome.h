@@ -49,6 +49,19 @@ public:
     // down 5 and turned so that the zenith points up, +y), smooth shading and
     // the current colour white.
     void renderSkyDome();
+    // The sky below the rim, for an opened terrain whose ground may lie
+    // lower than the rim: a wall of the rim's colour hanging from the rim
+    // kCurtainDepth down, closed by a floor, so that the dome and it enclose
+    // every eye of the flight and every ray from it meets something.
+    // Immediate mode, outside the list, so that the built-in terrain's sky
+    // stays as it is. Expects dome space, as renderSkyDome() leaves it;
+    // leaves the current colour white.
+    void renderCurtain() const;
+    // Deep enough to pass any ground and any eye the preferences allow: the
+    // lowest ground at -20 (a height scale of 40), the lowest eye 10 below
+    // it, and the rim at -5.
+    static constexpr float kCurtainDepth = 75.0f;
+
     // Deletes display list 2, if this dome holds it; otherwise makes no
     // OpenGL call.
     void deleteList();

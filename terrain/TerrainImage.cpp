@@ -28,14 +28,16 @@ HeightGrid worldHeights(const BitmapImageRep& heights, float extent, float heigh
 }
 
 // The highest sample of each cell of a kRideCells square grid over the
-// image, as a fraction of the largest sample; a cell of an image smaller
-// than the grid takes at least one pixel.
+// image, as a fraction of the largest sample. The mesh lays pixel p at
+// p / (width - 1) of the square, so a cell takes every pixel from the last
+// at or before its start to the first at or after its end: the mesh over
+// the cell lies between those, at least one pixel however small the image.
 std::vector<float> cellMaxima(const BitmapImageRep& heights)
 {
     constexpr int n = TerrainImage::kRideCells;
     const int width = heights.pixelsWide();
-    const auto firstPixel = [width](int cell) { return std::min(width - 1, cell * width / n); };
-    const auto endPixel = [&](int cell) { return std::max(firstPixel(cell) + 1, (cell + 1) * width / n); };
+    const auto firstPixel = [width](int cell) { return cell * (width - 1) / n; };
+    const auto endPixel = [width](int cell) { return ((cell + 1) * (width - 1) + n - 1) / n + 1; };
     std::vector<float> maxima(std::size_t(n) * n, 0.0f);
     for (int cellRow = 0; cellRow < n; ++cellRow)
         for (int row = firstPixel(cellRow); row < endPixel(cellRow); ++row) {

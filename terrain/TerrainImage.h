@@ -64,7 +64,8 @@ public:
     std::shared_ptr<const TerrainImage> withLightMapFor(float extent, float height) const;
 
     // How high a camera over (x, z) of the terrain's unit square (from -0.5
-    // to 0.5, as the mesh lies) has to be to clear the ground, as a fraction
+    // to 0.5, as the mesh lies from edge to edge) has to be to clear the
+    // ground, as a fraction
     // of the height scale: never below the ground at the point or within a
     // cell of it (kRideCells a side), and continuous, so that a camera
     // riding above it never enters a hill and never jolts. Off the square,

@@ -241,14 +241,19 @@ QImage settled(const Desktop& desktop)
     return still;
 }
 
-double blackShare(const QImage& image, QRect region)
+double share(const QImage& image, QRect region, const std::function<bool(QRgb)>& counts)
 {
-    int black = 0;
+    int counted = 0;
     for (int y = region.top(); y <= region.bottom(); ++y) {
         for (int x = region.left(); x <= region.right(); ++x)
-            black += (image.pixel(x, y) & 0xffffffu) == 0;
+            counted += counts(image.pixel(x, y));
     }
-    return double(black) / double(region.width() * region.height());
+    return double(counted) / double(region.width() * region.height());
+}
+
+double blackShare(const QImage& image, QRect region)
+{
+    return share(image, region, [](QRgb pixel) { return (pixel & 0xffffffu) == 0; });
 }
 
 bool sameViewAndDesktop(const QImage& a, const QImage& b, QRect view)

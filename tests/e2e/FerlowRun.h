@@ -85,8 +85,9 @@ namespace Screen {
 bool changesFrom(const Desktop& desktop, const QImage& before, QRect region, int milliseconds);
 // Waits until the screen has stood still for a while, and returns it.
 QImage settled(const Desktop& desktop);
-// The share of the region's pixels that are black.
+// The share of the region's pixels that are black, or that count.
 double blackShare(const QImage& image, QRect region);
+double share(const QImage& image, QRect region, const std::function<bool(QRgb)>& counts);
 // Saves the picture beside the test for a look after a failure, and says
 // where.
 std::string keep(const QImage& image, const char* suffix = "");

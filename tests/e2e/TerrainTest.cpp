@@ -5,12 +5,14 @@
 // a user sees them: the window's title, the settings file, the program's
 // output. A file that cannot be flown costs nothing: the flight goes on and
 // the settings file keeps its bytes.
+#include "scene/FlightPath.h"
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/FerlowRun.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFile>
 #include <QImage>
@@ -361,24 +363,62 @@ TEST(Terrain, AFileDroppedOnTheWindowFliesAndABadOneCostsNothing)
     closeTheRefusal(*run, QStringLiteral("Ferlow — dropped.png"), settingsBefore);
 }
 
-// The camera rides above an opened terrain however high it lies: over a
-// plateau at the top of the height scale the lower part of the view shows
-// its ground, where a camera at the built-in terrain's level would be
-// inside it and see black.
+QString writeFlat(const QTemporaryDir& folder, const QString& name, int grey)
+{
+    QImage flat(8, 8, QImage::Format_Grayscale8);
+    flat.fill(grey);
+    EXPECT_TRUE(flat.save(folder.filePath(name)));
+    return folder.filePath(name);
+}
+
+// Sky along the view's top, ground along its bottom, as an eye above the
+// ground sees them; one inside the terrain sees its underside above.
+void expectSkyAboveGround(const FerlowRun& run, const char* when)
+{
+    const auto sky = [](QRgb pixel) { return qBlue(pixel) > qGreen(pixel) && qGreen(pixel) > qRed(pixel); };
+    const auto skyOrBlack = [&](QRgb pixel) { return sky(pixel) || (pixel & 0xffffffu) == 0; };
+    const QRect view = run.view();
+    const QImage screen = Screen::settled(desktop());
+    EXPECT_GT(Screen::share(screen, view.adjusted(0, 0, 0, -view.height() * 9 / 10), sky), 0.9) << Screen::keep(screen, when);
+    EXPECT_LT(Screen::share(screen, view.adjusted(0, view.height() * 3 / 4, 0, 0), skyOrBlack), 0.1) << when;
+}
+
+// The camera rides above an opened terrain however high it lies: a plateau
+// at the top of the height scale opened while the flight stands, then
+// stepped into with the arrows past the look-at point 14 ahead.
 TEST(Terrain, TheCameraRidesAboveAnOpenedTerrainHoweverHighItLies)
 {
     QTemporaryDir folder;
-    QImage plateau(64, 64, QImage::Format_Grayscale8);
-    plateau.fill(255);
-    const QString path = folder.filePath(QStringLiteral("plateau.png"));
-    ASSERT_TRUE(plateau.save(path));
-    const auto run = startWith({path});
+    const auto run = startWith({});
     ASSERT_FALSE(testing::Test::HasFatalFailure());
+    desktop().key(XK_space);
+    openWithDialog(writeFlat(folder, QStringLiteral("plateau.png"), 255));
     ASSERT_TRUE(windowTitled(QStringLiteral("Ferlow — plateau.png")));
-    const QRect view = run->view();
-    const QRect lowerQuarter(view.left(), view.bottom() - view.height() / 4, view.width(), view.height() / 4);
-    const QImage screen = desktop().capture();
-    EXPECT_LT(Screen::blackShare(screen, lowerQuarter), 0.01) << Screen::keep(screen, "-plateau");
+    expectSkyAboveGround(*run, "-opened");
+    for (int step = 0; step < 200; ++step)
+        desktop().key(XK_Up);
+    expectSkyAboveGround(*run, "-stepped");
+}
+
+// Ground at the bottom of the highest height scale, the eye as far below it
+// as the preferences allow, below the sky's rim: a whole loop of the path,
+// flown far faster than the slider allows, shows no clear colour.
+TEST(Terrain, NothingBlackShowsBeyondTheEdgeOfALowTerrain)
+{
+    constexpr double kSpeed = 3000.0;
+    QTemporaryDir folder;
+    const auto run = startWith({writeFlat(folder, QStringLiteral("low.png"), 0)},
+                               {{QStringLiteral("FerlowHeight"), QStringLiteral("40")},
+                                {QStringLiteral("CameraHeight"), QStringLiteral("-10")},
+                                {QStringLiteral("Speed"), QString::number(kSpeed)}});
+    ASSERT_TRUE(windowTitled(QStringLiteral("Ferlow — low.png")));
+    QElapsedTimer flown;
+    int frames = 0;
+    for (flown.start(); flown.elapsed() < 1000.0 * FlightPath::kPathPeriod / (kSpeed * FlightPath::kPathRate); ++frames) {
+        const QImage screen = desktop().capture();
+        ASSERT_EQ(Screen::blackShare(screen, run->view()), 0.0) << frames << Screen::keep(screen, "-edge");
+    }
+    EXPECT_GT(frames, 30);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/gl/GL.h"
 #include "platform/gl/TextureLoader.h"
 #include "terrain/HeightField.h"
+#include "terrain/TerrainImage.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/terrain/TerrainTesting.h"
 
@@ -85,6 +86,15 @@ TEST_F(HeightFieldGL, TheListKeepsTheMeshAndPolygonModeItWasRecordedWith)
 
     field->deleteList();
     EXPECT_EQ(covered(draw(false)), 56 * 56);
+}
+
+// However few its pixels, an opened terrain covers its whole square.
+TEST_F(HeightFieldGL, AnOpenedTerrainOfTwoPixelsASideFillsItsSquare)
+{
+    const auto terrain = TerrainImage::open(files.write(greyImage(2, 2, [](int, int) { return 128; })), 100.0f, 14.0f);
+    ASSERT_TRUE(terrain.terrain);
+    field = HeightField::heightFieldWithTerrain(*terrain.terrain, "", 256);
+    EXPECT_EQ(covered(draw(false)), kSize * kSize);
 }
 
 TEST_F(HeightFieldGL, RecordingAndReplayLeaveTexturingOffOnUnitZero)

@@ -1,7 +1,10 @@
 #include "platform/system/Image.h"
 #include "terrain/HeightField.h"
+#include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -129,6 +132,32 @@ TEST_F(HeightFieldMesh, GridsOfFewerThanTwoVerticesASideHaveNoTriangles)
     EXPECT_EQ(only.x, -0.5f);
     EXPECT_EQ(only.z, -0.5f);
     EXPECT_EQ(only.y, 100.0f / 256.0f);
+}
+
+// Whatever its size and grid size, an opened terrain's grid has its corners
+// on its square's at its corner pixels' heights, reading its light map's
+// edge texels, and with its apron covers the square of kApronReach.
+TEST_F(HeightFieldMesh, AnOpenedTerrainReachesItsEdgesWhateverItsSize)
+{
+    for (const auto [width, gridSize, n] : {std::array{1, 256, 2}, {2, 256, 2}, {2, 1, 2}, {9, 0, 2}, {9, -5, 9}, {9, 5, 5}}) {
+        SCOPED_TRACE(testing::Message() << width << " n=" << gridSize);
+        const auto pixel = [&](int row, int column) { return 10 + 100 * (row == width - 1) + 40 * (column == width - 1); };
+        const auto field = HeightField::heightFieldWithTerrain(
+            *TerrainImage::open(files.write(greyImage(width, width, pixel)), 100.0f, 14.0f).terrain, "", gridSize);
+        ASSERT_EQ(field->numberOfIndices(), 6 * (n - 1) * (n - 1) + 24 * n);
+        for (const int i : {0, 1})
+            for (const int j : {0, 1}) {
+                const vertex& v = at(*field, n, i * (n - 1), j * (n - 1));
+                EXPECT_EQ((std::array{v.x, v.z, v.y, v.lightS}), (std::array{j - 0.5f, i - 0.5f,
+                          float(pixel(i * (width - 1), j * (width - 1))) / 256.0f, (j * (width - 1) + 0.5f) / float(width)}));
+            }
+        float area = 0.0f; // of the triangles seen from above
+        for (const std::uint32_t* t = field->indices(); t < field->indices() + field->numberOfIndices(); t += 3) {
+            const vertex &a = field->vertices()[t[0]], &b = field->vertices()[t[1]], &c = field->vertices()[t[2]];
+            area += std::abs((b.x - a.x) * (c.z - a.z) - (c.x - a.x) * (b.z - a.z)) / 2.0f;
+        }
+        EXPECT_FLOAT_EQ(area, 4.0f * HeightField::kApronReach * HeightField::kApronReach);
+    }
 }
 
 TEST_F(HeightFieldMesh, RebuildingReplacesTheMeshAndKeepsTheImage)

@@ -17,10 +17,10 @@ std::shared_ptr<const TerrainImage> openImage(ImageFiles& files, const QImage& i
 }
 
 // The ride height over the vertex of pixel (row, column), as the mesh lays
-// the pixels out.
+// the pixels out from edge to edge.
 float rideOver(const TerrainImage& terrain, int row, int column)
 {
-    const float width = float(terrain.heights()->pixelsWide());
+    const float width = float(terrain.heights()->pixelsWide() - 1);
     return terrain.rideHeight(float(column) / width - 0.5f, float(row) / width - 0.5f);
 }
 
@@ -66,6 +66,11 @@ TEST(TerrainImage, TheRideHeightOfATinyImageCoversEveryPixel)
     for (int row = 0; row < 5; ++row)
         for (int column = 0; column < 5; ++column)
             EXPECT_GE(rideOver(*terrain, row, column), float(row * 50 + column) / 256.0f) << row << ", " << column;
+    // Between the pixels too, where the mesh runs up to the higher ones.
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            EXPECT_GE(terrain->rideHeight((column + 0.5f) / 4.0f - 0.5f, (row + 0.5f) / 4.0f - 0.5f),
+                      float((row + 1) * 50 + column + 1) / 256.0f) << row << ", " << column;
 }
 
 } // namespace
