@@ -11,18 +11,23 @@ namespace {
 constexpr double kSampleScale = 1.0 / 65536.0; // as the mesh scales its heights
 
 // The heights in world units on a grid of at most kMaxLightMapSize a side,
-// each the nearest sample of the image.
+// each the nearest sample of the image. The mesh lays the image's first and
+// last pixels on the square's edges and reads the light map's texel centres
+// on the lines of a grid of the map's size, so texel k stands at
+// k / (size - 1) of the square, and so does the sample it takes.
 HeightGrid worldHeights(const BitmapImageRep& heights, float extent, float height)
 {
     const int width = heights.pixelsWide();
     const int size = std::min(width, TerrainImage::kMaxLightMapSize);
-    HeightGrid grid{size, double(extent) / size, std::vector<double>(std::size_t(size) * std::size_t(size))};
+    const int lines = std::max(1, size - 1);
+    HeightGrid grid{size, double(extent) / lines, std::vector<double>(std::size_t(size) * std::size_t(size))};
     const double scale = double(height) * kSampleScale;
+    const auto pixel = [&](int texel) { return (std::int64_t(texel) * (width - 1) + lines / 2) / lines; };
     double* out = grid.heights.data();
     for (int row = 0; row < size; ++row) {
-        const std::uint16_t* samples = heights.bitmapData() + std::size_t(std::int64_t(row) * width / size) * width;
+        const std::uint16_t* samples = heights.bitmapData() + std::size_t(pixel(row)) * std::size_t(width);
         for (int column = 0; column < size; ++column)
-            *out++ = samples[std::int64_t(column) * width / size] * scale;
+            *out++ = samples[pixel(column)] * scale;
     }
     return grid;
 }
