@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -111,22 +112,54 @@ void makeOpaqueInPlace(QImage& image)
 // more copies of it (512 MB each at 8192 x 8192).
 constexpr int kRowsPerBand = 256;
 
+// The rows from top on, over the decoded rows rather than a copy, with what
+// the conversion to grey reads besides the pixels.
+QImage bandOf(const QImage& decoded, int top)
+{
+    const int rows = std::min(kRowsPerBand, decoded.height() - top);
+    QImage band(decoded.constScanLine(top), decoded.width(), rows, decoded.bytesPerLine(), decoded.format());
+    band.setColorTable(decoded.colorTable());
+    band.setColorSpace(decoded.colorSpace());
+    return band;
+}
+
 std::vector<std::uint16_t> sixteenBitSamples(QImage decoded)
 {
     makeOpaqueInPlace(decoded);
     const int width = decoded.width();
-    const int height = decoded.height();
-    std::vector<std::uint16_t> samples(std::size_t(width) * std::size_t(height));
-    for (int top = 0; top < height; top += kRowsPerBand) {
-        const int rows = std::min(kRowsPerBand, height - top);
-        // Over the decoded rows, not a copy; with what the conversion to grey
-        // reads besides the pixels.
-        QImage band(decoded.constScanLine(top), width, rows, decoded.bytesPerLine(), decoded.format());
-        band.setColorTable(decoded.colorTable());
-        band.setColorSpace(decoded.colorSpace());
-        copyGreyRows(band, samples.data() + std::size_t(top) * std::size_t(width));
-    }
+    std::vector<std::uint16_t> samples(std::size_t(width) * std::size_t(decoded.height()));
+    for (int top = 0; top < decoded.height(); top += kRowsPerBand)
+        copyGreyRows(bandOf(decoded, top), samples.data() + std::size_t(top) * std::size_t(width));
     return samples;
+}
+
+// For images of 16 bits a pixel or more: the grey samples packed at the
+// front of the decoded pixels themselves, and the memory beyond them given
+// back to the system. A 16-bit colour image of 8192 x 8192 otherwise holds
+// its 512 MB of pixels beside its 128 MB of heights. Each band is made grey
+// aside before it is written, and its samples end before the next band's
+// pixels begin, so no pixel is overwritten before it is read.
+QImage packedSamples(QImage decoded)
+{
+    makeOpaqueInPlace(decoded);
+    const int width = decoded.width();
+    const int height = decoded.height();
+    std::vector<std::uint16_t> band(std::size_t(width) * kRowsPerBand);
+    auto* front = reinterpret_cast<std::uint16_t*>(decoded.bits());
+    for (int top = 0; top < height; top += kRowsPerBand) {
+        const QImage rows = bandOf(decoded, top);
+        copyGreyRows(rows, band.data());
+        std::memcpy(front + std::size_t(top) * std::size_t(width), band.data(),
+                    std::size_t(rows.height()) * std::size_t(width) * sizeof(std::uint16_t));
+    }
+    const long page = sysconf(_SC_PAGESIZE);
+    const auto begin = reinterpret_cast<std::uintptr_t>(front + std::size_t(width) * std::size_t(height));
+    const auto end = reinterpret_cast<std::uintptr_t>(decoded.bits()) + std::uintptr_t(decoded.sizeInBytes());
+    const std::uintptr_t firstPage = (begin + std::uintptr_t(page) - 1) / std::uintptr_t(page) * std::uintptr_t(page);
+    const std::uintptr_t endPage = end / std::uintptr_t(page) * std::uintptr_t(page);
+    if (endPage > firstPage)
+        madvise(reinterpret_cast<void*>(firstPage), endPage - firstPage, MADV_DONTNEED);
+    return decoded;
 }
 
 // Qt's image plugins complain through Qt's messages ("libpng error: Read
@@ -253,6 +286,15 @@ BitmapImageRep::BitmapImageRep(int width, int height, std::vector<std::uint16_t>
     : mWidth(width)
     , mHeight(height)
     , mSamples(std::move(samples))
+    , mData(mSamples.data())
+{
+}
+
+BitmapImageRep::BitmapImageRep(int width, int height, QImage packed)
+    : mWidth(width)
+    , mHeight(height)
+    , mPacked(std::move(packed))
+    , mData(reinterpret_cast<const std::uint16_t*>(std::as_const(mPacked).constBits()))
 {
 }
 
@@ -285,8 +327,11 @@ BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const std::ato
         return {nullptr, tooLarge(decoded.size())};
     const int width = decoded.width();
     const int height = decoded.height();
-    std::vector<std::uint16_t> samples = sixteenBitSamples(std::move(decoded));
-    return {std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, std::move(samples))), {}};
+    if (decoded.depth() >= 16)
+        return {std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, packedSamples(std::move(decoded)))),
+                {}};
+    return {std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, sixteenBitSamples(std::move(decoded)))),
+            {}};
 }
 
 std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteArray& data)
@@ -303,7 +348,7 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
     const int top = (mHeight - side) / 2;
     std::vector<std::uint16_t> samples(std::size_t(side) * std::size_t(side));
     for (int row = 0; row < side; ++row) {
-        const std::uint16_t* from = mSamples.data() + std::size_t(top + row) * std::size_t(mWidth) + std::size_t(left);
+        const std::uint16_t* from = mData + std::size_t(top + row) * std::size_t(mWidth) + std::size_t(left);
         std::copy_n(from, side, samples.data() + std::size_t(row) * std::size_t(side));
     }
     return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(side, side, std::move(samples)));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -41,7 +42,7 @@ public:
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);
 
-    const std::uint16_t* bitmapData() const { return mSamples.data(); }
+    const std::uint16_t* bitmapData() const { return mData; }
     int pixelsWide() const { return mWidth; }
     int pixelsHigh() const { return mHeight; }
 
@@ -52,10 +53,14 @@ public:
 
 private:
     BitmapImageRep(int width, int height, std::vector<std::uint16_t> samples);
+    // Samples packed at the front of a decoded image's own pixels.
+    BitmapImageRep(int width, int height, QImage packed);
 
     int mWidth;
     int mHeight;
     std::vector<std::uint16_t> mSamples;
+    QImage mPacked;
+    const std::uint16_t* mData;
 };
 
 // The bytes of the image file at path, or why they cannot be had, in words

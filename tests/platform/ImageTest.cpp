@@ -50,15 +50,17 @@ TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidthWithSixteenBitSamples)
     for (int i = 0; i < 13 * 15; ++i)
         ASSERT_EQ(bitmap->bitmapData()[i], std::uint16_t(256 * i)) << i;
 
-    QImage deep(256, 3, QImage::Format_Grayscale16);
+    // Odd and taller than a band of rows, so that rows pack across bands.
+    QImage deep(257, 601, QImage::Format_Grayscale16);
+    const auto deepSample = [](int x, int y) { return std::uint16_t(y * 109 + x * 3 + 1); };
     for (int y = 0; y < deep.height(); ++y)
         for (int x = 0; x < deep.width(); ++x)
-            reinterpret_cast<std::uint16_t*>(deep.scanLine(y))[x] = std::uint16_t(y * 256 * 256 / 3 + x * 3 + 1);
+            reinterpret_cast<std::uint16_t*>(deep.scanLine(y))[x] = deepSample(x, y);
     const auto deepBitmap = BitmapImageRep::initWithData(encode(deep));
     ASSERT_TRUE(deepBitmap);
     for (int y = 0; y < deep.height(); ++y)
         for (int x = 0; x < deep.width(); ++x)
-            ASSERT_EQ(deepBitmap->bitmapData()[y * 256 + x], std::uint16_t(y * 256 * 256 / 3 + x * 3 + 1)) << x << ", " << y;
+            ASSERT_EQ(deepBitmap->bitmapData()[y * 257 + x], deepSample(x, y)) << x << ", " << y;
 }
 
 TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
