@@ -94,7 +94,7 @@ QString readFailure(const QImageReader& reader)
 {
     switch (reader.error()) {
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("it is not an image Ferlow can read");
+        return BitmapImageRep::kNotAnImage;
     case QImageReader::InvalidDataError:
         return QStringLiteral("the image is damaged or incomplete");
     default:
@@ -139,6 +139,12 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteAr
     return decode(data).bitmap;
 }
 
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithSamples(int width, int height,
+                                                                      std::vector<std::uint16_t> samples)
+{
+    return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, std::move(samples)));
+}
+
 std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
 {
     const int side = std::min(mWidth, mHeight);
@@ -152,33 +158,41 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
     return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(side, side, std::move(samples)));
 }
 
-ImageFile readImageFile(const QString& path)
+RegularFile openRegularFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     // Opened without blocking and checked on the descriptor, so that a FIFO
     // put in the file's place after a check by name cannot hang the reader.
     const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        return {{}, errno == EISDIR ? QStringLiteral("it is a folder") : QString::fromLocal8Bit(std::strerror(errno))};
-    QFile file;
-    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return {{}, 0, errno == EISDIR ? QStringLiteral("it is a folder") : QString::fromLocal8Bit(std::strerror(errno))};
+    auto file = std::make_unique<QFile>();
+    if (!file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
-        return {{}, file.errorString()};
+        return {{}, 0, file->errorString()};
     }
     struct stat status {};
     if (fstat(descriptor, &status) != 0)
-        return {{}, QString::fromLocal8Bit(std::strerror(errno))};
+        return {{}, 0, QString::fromLocal8Bit(std::strerror(errno))};
     if (S_ISDIR(status.st_mode))
-        return {{}, QStringLiteral("it is a folder")};
+        return {{}, 0, QStringLiteral("it is a folder")};
     if (!S_ISREG(status.st_mode))
-        return {{}, QStringLiteral("it is not a regular file")};
+        return {{}, 0, QStringLiteral("it is not a regular file")};
     if (status.st_size == 0)
-        return {{}, QStringLiteral("the file is empty")};
-    if (status.st_size > kMaxImageFileBytes)
+        return {{}, 0, QStringLiteral("the file is empty")};
+    return {std::move(file), qint64(status.st_size), {}};
+}
+
+ImageFile readImageFile(const QString& path)
+{
+    const RegularFile opened = openRegularFile(path);
+    if (!opened.failure.isEmpty())
+        return {{}, opened.failure};
+    if (opened.size > kMaxImageFileBytes)
         return {{}, QStringLiteral("the file is larger than %1 MB").arg(kMaxImageFileBytes >> 20)};
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {{}, file.errorString()};
+    QByteArray bytes = opened.file->readAll();
+    if (opened.file->error() != QFileDevice::NoError)
+        return {{}, opened.file->errorString()};
     return {std::move(bytes), {}};
 }
 
