@@ -7,6 +7,7 @@
 #include <ogr_srs_api.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <array>
@@ -312,14 +313,21 @@ ElevationRaster::Opened ElevationRaster::open(const QString& path)
 {
     // GDAL would block on a FIFO; what is no regular file is left to the
     // picture path to refuse.
-    if (!openRegularFile(path).failure.isEmpty())
+    const RegularFile file = openRegularFile(path);
+    if (!file.failure.isEmpty())
         return {};
     registerDrivers();
     const GdalMessages messages;
     const GDALDatasetH dataset =
         GDALOpenEx(QFile::encodeName(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (!dataset && !messages.gist().isEmpty())
+        return {nullptr, unreadable(messages)};
+    // GDAL knows an SRTM tile by its name and size, and passes over one cut
+    // short without a word.
+    if (!dataset && QFileInfo(path).suffix().compare(QLatin1String("hgt"), Qt::CaseInsensitive) == 0)
+        return {nullptr, QStringLiteral("the SRTM height file is damaged or incomplete (%1 bytes)").arg(file.size)};
     if (!dataset)
-        return {nullptr, messages.gist().isEmpty() ? QString() : unreadable(messages)};
+        return {};
     return {std::unique_ptr<ElevationRaster>(new ElevationRaster(GDALDataset::FromHandle(dataset))), {}};
 }
 
