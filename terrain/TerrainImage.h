@@ -27,8 +27,8 @@ class BitmapImageRep;
 //   band GDAL reads that is no picture Qt reads. Its relief is stretched over
 //   the whole height scale, its lowest height at the floor; what it tells of
 //   the ground it covers is kept (relief()).
-// Either way there are at most HeightField::kMaxGridSize samples a side, as
-// many as the mesh takes.
+// Raw height files and elevation data give at most HeightField::kMaxGridSize
+// samples a side, as many as the mesh takes, whatever their size.
 class TerrainImage {
 public:
     // The light map is never finer than this: its bake takes 0.09 s at 1024,

@@ -219,6 +219,21 @@ TEST(TerrainImage, ElevationDataOfKnownGroundHasTrueProportions)
     EXPECT_FALSE(asc.terrain->trueProportionsHeight(kExtent));
 }
 
+// Told to stop at its first report, each reader stops there (the GDAL
+// reader asks once more, to tell a stop from a fault).
+TEST(TerrainImage, ElevationDataAndRawHeightsStopWhenAsked)
+{
+    QTemporaryDir folder;
+    for (const QString& path : {writeFile(folder.filePath("N33W098.hgt"), hgtBytes(1201)),
+                                writeFile(folder.filePath("big.r16"), QByteArray(2 * 3000 * 3000, '\1'))}) {
+        std::atomic<bool> cancelled = false;
+        int reports = 0;
+        TerrainImage::Control control{[&](double) { cancelled = ++reports > 0; }, &cancelled};
+        EXPECT_EQ(TerrainImage::open(path, kExtent, kHeight, control).failure, TerrainImage::kCancelled);
+        EXPECT_LE(reports, 2) << path.toStdString();
+    }
+}
+
 QString damaged(const QString& path)
 {
     QFile file(path);
