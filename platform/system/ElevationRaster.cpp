@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -44,16 +43,17 @@ public:
     GdalMessages& operator=(const GdalMessages&) = delete;
 
     // The first error, which the later ones mostly follow from.
-    QString gist() const { return mErrors.isEmpty() ? QString() : mErrors.first(); }
+    const QString& gist() const { return mFirstError; }
 
 private:
     static void CPL_STDCALL keep(CPLErr severity, CPLErrorNum, const char* message)
     {
-        if (severity >= CE_Failure)
-            static_cast<GdalMessages*>(CPLGetErrorHandlerUserData())->mErrors.append(QString::fromUtf8(message));
+        auto* messages = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
+        if (severity >= CE_Failure && messages->mFirstError.isEmpty())
+            messages->mFirstError = QString::fromUtf8(message);
     }
 
-    QStringList mErrors;
+    QString mFirstError;
 };
 
 QString unreadable(const GdalMessages& messages)
@@ -86,6 +86,25 @@ constexpr double kReadingShare = 0.8;
 int CPL_STDCALL reportReading(double fraction, const char*, void* progress)
 {
     return (*static_cast<const ReadProgress*>(progress))(fraction * kReadingShare) ? TRUE : FALSE;
+}
+
+// GDAL's ASCII grids find a row by reading every row above it, and where
+// one is missing, each row above tries again all those before it: time
+// exponential in the rows. Read from the top down, a missing row fails once,
+// at once.
+bool readsRowsInOrder(GDALDatasetH dataset)
+{
+    const std::string driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
+    return driver == "AAIGrid" || driver == "GRASSASCIIGrid" || driver == "ISG";
+}
+
+bool readRowsAbove(GDALDatasetH dataset, GDALRasterBandH band, const Window& window)
+{
+    float sample = 0.0f;
+    for (int row = 0; row < window.top && readsRowsInOrder(dataset); ++row)
+        if (GDALRasterIO(band, GF_Read, 0, row, 1, 1, &sample, 1, 1, GDT_Float32, 0, 0) != CE_None)
+            return false;
+    return true;
 }
 
 std::vector<float> readAveraged(GDALRasterBandH band, const Window& window, int size, const ReadProgress& progress)
@@ -353,6 +372,8 @@ ElevationRaster::Heights ElevationRaster::read(int maxSide, const ReadProgress& 
     const GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
     const Window window = centredSquare(band);
     const int side = std::min(window.side, maxSide);
+    if (!readRowsAbove(dataset, band, window))
+        return {nullptr, {}, unreadable(messages)};
     std::vector<float> values = readAveraged(band, window, side, progress);
     // Asked again, progress tells a stop from a fault.
     if (values.empty())
