@@ -94,6 +94,8 @@ void FerlowInterface::buildPreferences()
     p.resolutionPopUpButton->setAction([prefs](PopUpButton*) { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });
+    QObject::connect(p.trueProportionsButton, &QPushButton::clicked, mPanel,
+                     [prefs] { prefs->selectTrueProportions(); });
     // Keys work again without a click once the panel is gone.
     mPanel->setOnClose([this] { mWindow->activateWindow(); });
 }

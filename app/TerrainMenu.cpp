@@ -295,7 +295,7 @@ void TerrainMenu::remember(const QString& path)
 void TerrainMenu::showTitle()
 {
     const auto& terrain = mView.getScene()->terrain();
-    mWindow.setWindowTitle(terrain ? kTitle + QStringLiteral(" — ") + terrain->name() : kTitle);
+    mWindow.setWindowTitle(terrain ? kTitle + QStringLiteral(" — ") + terrain->description() : kTitle);
 }
 
 void TerrainMenu::fillRecentMenu()

@@ -2,6 +2,10 @@
 // new terrain, in the real main window: a 1024 x 1024 16-bit PNG at the
 // default grid size. Then where the time goes: reading and decoding the
 // file, baking the light map, and the rest (mesh, textures, list, frame).
+// Then elevation data as large as it comes: a 3601 x 3601 SRTM tile and a
+// 10 000 x 10 000 Float32 GeoTIFF (deflate, tiled), made once by the process
+// (the GeoTIFF takes a while), opened to the first frame and on their own,
+// with the resident memory the open takes beyond what it started from.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_terrain_open
 #include "app/FerlowInterface.h"
@@ -12,14 +16,19 @@
 #include "scene/Scene.h"
 #include "terrain/LightMap.h"
 #include "terrain/TerrainImage.h"
+#include "tests/support/ResidentMemory.h"
 #include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <gdal.h>
+#include <map>
+#include <ogr_srs_api.h>
 
 namespace {
 
@@ -54,10 +63,72 @@ bool openAndWait(TerrainMenu& menu, const QString& path)
     return flying;
 }
 
-void openToFirstFrame(benchmark::State& state)
+// Hills of some 240 m on a 10 m grid, in metres.
+float hillHeight(int row, int column)
+{
+    return float(620.0 + 150.0 * std::sin(column / 470.0) * std::cos(row / 610.0) + 90.0 * std::sin((column + row) / 230.0));
+}
+
+constexpr int kTileSide = 3601;
+constexpr int kGeoTiffSide = 10000;
+constexpr int kRowsPerWrite = 256;
+
+QString writeSrtmTile(const QTemporaryDir& folder)
+{
+    QByteArray bytes(2 * kTileSide * kTileSide, Qt::Uninitialized);
+    for (int i = 0; i < kTileSide * kTileSide; ++i) {
+        const auto height = std::int16_t(hillHeight(i / kTileSide, i % kTileSide));
+        bytes[2 * i] = char(height >> 8);
+        bytes[2 * i + 1] = char(height & 0xff);
+    }
+    const QString path = folder.filePath(QStringLiteral("N33W098.hgt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+// In UTM zone 14 north, 100 km a side.
+QString writeLargeGeoTiff(const QTemporaryDir& folder)
+{
+    GDALAllRegister();
+    const QString path = folder.filePath(QStringLiteral("hills.tif"));
+    const char* options[] = {"TILED=YES", "COMPRESS=DEFLATE", "NUM_THREADS=ALL_CPUS", "BIGTIFF=YES", nullptr};
+    const GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), QFile::encodeName(path).constData(),
+                                            kGeoTiffSide, kGeoTiffSide, 1, GDT_Float32, const_cast<char**>(options));
+    double transform[6] = {500000.0, 10.0, 0.0, 3700000.0, 0.0, -10.0};
+    GDALSetGeoTransform(dataset, transform);
+    OGRSpatialReferenceH utm = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(utm, 32614);
+    GDALSetSpatialRef(dataset, utm);
+    OSRDestroySpatialReference(utm);
+    std::vector<float> rows(std::size_t(kGeoTiffSide) * kRowsPerWrite);
+    for (int top = 0; top < kGeoTiffSide; top += kRowsPerWrite) {
+        const int count = std::min(kRowsPerWrite, kGeoTiffSide - top);
+        for (int i = 0; i < count * kGeoTiffSide; ++i)
+            rows[std::size_t(i)] = hillHeight(top + i / kGeoTiffSide, i % kGeoTiffSide);
+        if (GDALRasterIO(GDALGetRasterBand(dataset, 1), GF_Write, 0, top, kGeoTiffSide, count, rows.data(),
+                         kGeoTiffSide, count, GDT_Float32, 0, 0)
+            != CE_None)
+            return {};
+    }
+    GDALClose(dataset);
+    return path;
+}
+
+// Each made once for the process, in a folder that lasts as long.
+const QString& elevationFile(QString (*write)(const QTemporaryDir&))
+{
+    static const QTemporaryDir folder;
+    static std::map<QString (*)(const QTemporaryDir&), QString> made;
+    const auto known = made.find(write);
+    return known != made.end() ? known->second : made.emplace(write, write(folder)).first->second;
+}
+
+void openToFirstFrame(benchmark::State& state, QString (*write)(const QTemporaryDir&))
 {
     QTemporaryDir folder;
-    const QString path = writeHills(folder);
+    const QString path = write == writeHills ? writeHills(folder) : elevationFile(write);
     FerlowInterface interface;
     wakeInterface(interface);
     interface.controller()->stopAnimationTimer();
@@ -94,9 +165,29 @@ void readDecodeAndBake(benchmark::State& state)
         benchmark::DoNotOptimize(TerrainImage::open(opened.terrain->path(), Scene::kTerrainExtent, 14.0f));
 }
 
+// The open alone, and how much more it holds resident at its fullest than
+// before it started, sampled at each report of its progress.
+void openElevation(benchmark::State& state, QString (*write)(const QTemporaryDir&))
+{
+    const QString& path = elevationFile(write);
+    double peak = 0.0;
+    for (auto _ : state) {
+        const double before = residentMegabytes();
+        TerrainImage::Control control;
+        control.progress = [&](double) { peak = std::max(peak, residentMegabytes() - before); };
+        if (!TerrainImage::open(path, Scene::kTerrainExtent, 14.0f, control).terrain)
+            state.SkipWithError("the terrain did not open");
+    }
+    state.counters["peakResidentMB"] = peak;
+}
+
 } // namespace
 
-BENCHMARK(openToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(openToFirstFrame, png, writeHills)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(openToFirstFrame, srtmTile, writeSrtmTile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openToFirstFrame, largeGeoTiff, writeLargeGeoTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openElevation, srtmTile, writeSrtmTile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openElevation, largeGeoTiff, writeLargeGeoTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(readAndDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Read, decode and bake: the bake is this less the line above.
 BENCHMARK(readDecodeAndBake)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -2,16 +2,22 @@
 // signed grid size (little-endian), the rest is the image file, decoded as the
 // height field decodes it and built into a mesh at that grid size; then
 // opened as a user's terrain is (any shape, 8 or 16 bits, cropped to its
-// centred square, a light map baked from it) and built the same way. Besides
-// what the sanitizers catch, every build must give a mesh whose counts agree
-// and whose indices stay inside its vertices, and every bake a light map of
-// the square's size, up to the largest.
+// centred square, a light map baked from it) and built the same way; and
+// opened once more under a name whose extension the first byte picks, so
+// that raw height files, SRTM tiles and other elevation data named as such
+// go their own ways. Besides what the sanitizers catch, every build must
+// give a mesh whose counts agree and whose indices stay inside its vertices,
+// every bake a light map of the square's size, up to the largest, and
+// elevation data a relief from sample 0 up to the top of the scale.
 
 #include "platform/system/Image.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainImage.h"
 
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdint>
@@ -44,6 +50,27 @@ private:
     QString mPath;
 };
 
+// Files whose names choose how they are read.
+class NamedFile {
+public:
+    const QString& holding(const std::uint8_t* data, std::size_t size, std::uint8_t choice)
+    {
+        static const char* const kNames[] = {"heights.raw", "heights.r16", "N33W098.hgt", "dem.asc", "dem.xyz",
+                                             "dem.tif"};
+        mPath = mDir.filePath(QLatin1String(kNames[choice % std::size(kNames)]));
+        QFile file(mPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+            std::abort();
+        return mPath;
+    }
+    ~NamedFile() { QFile::remove(mPath); }
+
+private:
+    QTemporaryDir mDir;
+    QString mPath;
+};
+
 bool consistent(const HeightField& field)
 {
     const std::int64_t vertices = field.numberOfVertices();
@@ -59,6 +86,32 @@ bool consistent(const HeightField& field)
         if (!(field.vertices()[i].y >= 0.0f && field.vertices()[i].y < 1.0f))
             return false;
     return true;
+}
+
+// Elevation data's relief reaches from the floor to the top of the scale,
+// unless it is flat.
+bool spansTheScale(const TerrainImage& terrain)
+{
+    if (!terrain.relief())
+        return true;
+    const BitmapImageRep& heights = *terrain.heights();
+    const auto [lowest, highest] = std::minmax_element(
+        heights.bitmapData(), heights.bitmapData() + std::size_t(heights.pixelsWide()) * heights.pixelsHigh());
+    return *lowest == 0 && (*highest == 65535 || terrain.relief()->highest == terrain.relief()->lowest);
+}
+
+void checkOpened(const QString& path, std::int16_t gridSize)
+{
+    const TerrainImage::Opened opened = TerrainImage::open(path, 100.0f, 14.0f);
+    if (!opened.terrain)
+        return;
+    const int side = opened.terrain->heights()->pixelsWide();
+    if (opened.terrain->heights()->pixelsHigh() != side || (side > HeightField::kMaxGridSize && opened.terrain->relief())
+        || opened.terrain->lightMap().width() != std::min(side, TerrainImage::kMaxLightMapSize)
+        || !spansTheScale(*opened.terrain))
+        std::abort();
+    if (!consistent(*HeightField::heightFieldWithTerrain(*opened.terrain, QString(), gridSize)))
+        std::abort();
 }
 
 } // namespace
@@ -79,14 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!consistent(field))
         std::abort();
 
-    const TerrainImage::Opened opened = TerrainImage::open(path, 100.0f, 14.0f);
-    if (!opened.terrain)
-        return 0;
-    const int side = opened.terrain->heights()->pixelsWide();
-    if (opened.terrain->heights()->pixelsHigh() != side
-        || opened.terrain->lightMap().width() != std::min(side, TerrainImage::kMaxLightMapSize))
-        std::abort();
-    if (!consistent(*HeightField::heightFieldWithTerrain(*opened.terrain, QString(), gridSize)))
-        std::abort();
+    checkOpened(path, gridSize);
+    static NamedFile named;
+    checkOpened(named.holding(data + 2, size - 2, data[0]), gridSize);
     return 0;
 }

@@ -30,6 +30,7 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
     , fogColourButton(new ColorWell)
     , resolutionPopUpButton(new PopUpButton)
     , defaultSettingsButton(new QPushButton(QStringLiteral("Reset to Defaults")))
+    , trueProportionsButton(new QPushButton(QStringLiteral("True Proportions")))
 {
     setWindowTitle(QStringLiteral("Preferences"));
 
@@ -56,7 +57,10 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
         // rather than as a backlog of rebuilds while it goes on.
         controls.slider->setContinuous(!setting.rebuildsTerrain);
         addRow(label, controls.slider, controls.textField);
+        if (id == SceneSettingId::FerlowHeight)
+            layout->addWidget(trueProportionsButton, row - 1, 3);
     }
+    trueProportionsButton->setEnabled(false);
     addRow(QStringLiteral("Full-screen resolution"), resolutionPopUpButton, nullptr);
-    layout->addWidget(defaultSettingsButton, row, 0, 1, 3, Qt::AlignRight);
+    layout->addWidget(defaultSettingsButton, row, 0, 1, 4, Qt::AlignRight);
 }

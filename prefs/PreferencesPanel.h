@@ -29,6 +29,9 @@ public:
     ColorWell* fogColourButton;
     PopUpButton* resolutionPopUpButton;
     QPushButton* defaultSettingsButton;
+    // Beside the height scale: sets it so that a metre up is a metre across,
+    // for a terrain whose ground size is known; disabled otherwise.
+    QPushButton* trueProportionsButton;
 
 private:
     std::array<SettingRow, kSceneSettings.size()> mRows;

@@ -10,6 +10,7 @@
 #include "view/FerlowOpenGLView.h"
 
 #include <QVariantList>
+#include <cmath>
 
 namespace {
 
@@ -194,10 +195,44 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
+    offerTrueProportions();
     // A stopped flight would otherwise keep the old ground's height, inside
     // a higher terrain, until it starts again.
     scene().placeCamera();
     pausedRedraw();
+    matchLightMapToHeight();
+}
+
+void PrefsController::offerTrueProportions()
+{
+    const SceneSetting& height = sceneSetting(SceneSettingId::FerlowHeight);
+    const std::optional<float> trueHeight = trueProportionsHeight();
+    SceneSetting::Range range = height.range;
+    if (trueHeight && *trueHeight > range.max) {
+        // Widened in the slider's own steps.
+        const double step = (range.max - range.min) / range.steps;
+        range.steps = int(std::ceil((*trueHeight - range.min) / step));
+        range.max = range.min + step * range.steps;
+    }
+    Slider& slider = *mPanel->row(SceneSettingId::FerlowHeight).slider;
+    slider.setRange(range.min, range.max, range.steps);
+    moveSliderTo(height, slider, height.read(store()));
+    mPanel->trueProportionsButton->setEnabled(trueHeight.has_value());
+}
+
+std::optional<float> PrefsController::trueProportionsHeight() const
+{
+    const std::shared_ptr<const TerrainImage>& terrain = scene().terrain();
+    return terrain ? terrain->trueProportionsHeight(Scene::kTerrainExtent) : std::nullopt;
+}
+
+void PrefsController::selectTrueProportions()
+{
+    const std::optional<float> trueHeight = trueProportionsHeight();
+    if (!trueHeight)
+        return;
+    takeValue(SceneSettingId::FerlowHeight, *trueHeight, true);
+    refresh(sceneSetting(SceneSettingId::FerlowHeight).refresh);
     matchLightMapToHeight();
 }
 

@@ -46,12 +46,17 @@ public:
     void selectFogDensity(Slider* sender);
     void selectFogColour(ColorWell* sender);
     void selectDefaultSettings();
+    // The height scale at which the flown terrain's metre up is a metre
+    // across, where its ground size is known.
+    void selectTrueProportions();
     void selectResolution();
 
     // Flies terrain (null: the built-in one) from the next frame, drawn at
     // once without a step along the path, as after a grid-size change, the
     // camera placed over the new ground even while the flight stands; the
-    // grid-size slider then ends at heightImageWidth.
+    // grid-size slider then ends at heightImageWidth, the height scale's
+    // reaches the terrain's true proportions, and the True Proportions
+    // button is offered where they are known.
     void flyTerrain(std::shared_ptr<const TerrainImage> terrain, int heightImageWidth);
 
     // The mode chosen for full screen, or nothing to keep the display's.
@@ -70,6 +75,8 @@ private:
     // it was baked for another height scale than the scene's; the newest
     // height scale wins.
     void matchLightMapToHeight();
+    void offerTrueProportions();
+    std::optional<float> trueProportionsHeight() const;
 
     const PreferencesPanel* mPanel = nullptr;
     FerlowOpenGLView* mFerlowOpenGLView = nullptr;

@@ -1,10 +1,13 @@
 #include "terrain/TerrainImage.h"
 
 #include "platform/system/Image.h"
+#include "platform/system/RawHeightFile.h"
+#include "terrain/HeightField.h"
 #include "terrain/LightMap.h"
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -87,11 +90,105 @@ QImage lightMapImage(const HeightGrid& grid, float extent)
     return image;
 }
 
+// The heights read, at most kMaxSide a side, or why there are none.
+struct Square {
+    std::shared_ptr<const BitmapImageRep> heights;
+    std::optional<Relief> relief;
+    QString failure;
+};
+
+constexpr int kMaxSide = HeightField::kMaxGridSize;
+// How far an open has come once the heights are read; the bake takes the rest.
+constexpr double kReadShare = 0.7;
+
+ReadProgress readingProgress(const TerrainImage::Control& control)
+{
+    return [&control](double fraction) {
+        control.report(fraction * kReadShare);
+        return !control.isCancelled();
+    };
+}
+
+Square readPicture(const QString& path, const TerrainImage::Control& control)
+{
+    const RegularFile file = openImageFile(path);
+    if (!file.file)
+        return {nullptr, {}, file.failure};
+    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, control.cancelled);
+    if (control.isCancelled())
+        return {nullptr, {}, TerrainImage::kCancelled};
+    if (!decoded.bitmap)
+        return {nullptr, {}, decoded.failure};
+    control.report(kReadShare);
+    return {decoded.bitmap->centredSquare(), {}, {}};
+}
+
+Square readElevation(const ElevationRaster& raster, const TerrainImage::Control& control)
+{
+    ElevationRaster::Heights read = raster.read(kMaxSide, readingProgress(control));
+    if (!read.samples)
+        return {nullptr, {}, read.failure};
+    return {std::move(read.samples), std::move(read.relief), {}};
+}
+
+Square readRaw(const QString& path, const TerrainImage::Control& control)
+{
+    const BitmapImageRep::Decoded decoded = RawHeightFile::read(path, kMaxSide, readingProgress(control));
+    return {decoded.bitmap, {}, decoded.failure};
+}
+
+// Elevation data goes to GDAL, and so does what Qt does not know but GDAL
+// does; everything else is read as a picture, as it always was.
+Square readSquare(const QString& path, const TerrainImage::Control& control)
+{
+    if (RawHeightFile::claims(path))
+        return readRaw(path, control);
+    const ElevationRaster::Opened raster = ElevationRaster::open(path);
+    if (raster.raster && raster.raster->isElevation())
+        return readElevation(*raster.raster, control);
+    Square picture = readPicture(path, control);
+    if (picture.failure != BitmapImageRep::kNotAnImage)
+        return picture;
+    if (raster.raster)
+        return readElevation(*raster.raster, control);
+    if (!raster.failure.isEmpty())
+        picture.failure = raster.failure;
+    return picture;
+}
+
+// A length as the title gives it: kilometres, with a decimal below ten;
+// metres below one.
+struct Length {
+    QString number;
+    QString unit;
+};
+
+Length lengthOf(double metres)
+{
+    constexpr double kKilometre = 1000.0;
+    constexpr double kWholeKilometres = 10.0;
+    if (metres < kKilometre)
+        return {QString::number(std::lround(metres)), QStringLiteral("m")};
+    const double kilometres = metres / kKilometre;
+    return {QString::number(kilometres, 'f', kilometres < kWholeKilometres ? 1 : 0), QStringLiteral("km")};
+}
+
+QString groundText(double width, double depth)
+{
+    const Length x = lengthOf(width);
+    const Length z = lengthOf(depth);
+    if (x.unit == z.unit)
+        return QStringLiteral("%1 × %2 %3").arg(x.number, z.number, x.unit);
+    return QStringLiteral("%1 %2 × %3 %4").arg(x.number, x.unit, z.number, z.unit);
+}
+
 } // namespace
 
-TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, QImage lightMap)
+TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, std::optional<Relief> relief,
+                           QImage lightMap)
     : mPath(std::move(path))
     , mHeights(std::move(heights))
+    , mRelief(std::move(relief))
     , mLightMap(std::move(lightMap))
     , mRideCorners(rideCorners(*mHeights))
 {
@@ -99,22 +196,17 @@ TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> h
 
 TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height, const Control& control)
 {
-    const OpenedImageFile file = openImageFile(path);
-    if (!file.file)
-        return {nullptr, file.failure};
-    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, control.cancelled);
+    Square square = readSquare(path, control);
     if (control.isCancelled())
         return {nullptr, kCancelled};
-    if (!decoded.bitmap)
-        return {nullptr, decoded.failure};
-    control.report(0.7);
-    std::shared_ptr<const BitmapImageRep> square = decoded.bitmap->centredSquare();
-    QImage lightMap = lightMapImage(worldHeights(*square, extent, height), extent);
+    if (!square.heights)
+        return {nullptr, square.failure};
+    QImage lightMap = lightMapImage(worldHeights(*square.heights, extent, height), extent);
     if (control.isCancelled())
         return {nullptr, kCancelled};
     control.report(1.0);
-    auto terrain = std::shared_ptr<TerrainImage>(
-        new TerrainImage(QFileInfo(path).absoluteFilePath(), std::move(square), std::move(lightMap)));
+    auto terrain = std::shared_ptr<TerrainImage>(new TerrainImage(
+        QFileInfo(path).absoluteFilePath(), std::move(square.heights), std::move(square.relief), std::move(lightMap)));
     terrain->mBakedHeight = height;
     return {std::move(terrain), {}};
 }
@@ -125,6 +217,29 @@ std::shared_ptr<const TerrainImage> TerrainImage::withLightMapFor(float extent, 
     rebaked->mLightMap = lightMapImage(worldHeights(*mHeights, extent, height), extent);
     rebaked->mBakedHeight = height;
     return rebaked;
+}
+
+QString TerrainImage::description() const
+{
+    if (!mRelief)
+        return name();
+    const QString heights = QStringLiteral("%1–%2 %3")
+                                .arg(std::lround(mRelief->lowest))
+                                .arg(std::lround(mRelief->highest))
+                                .arg(mRelief->unit);
+    if (!mRelief->groundWidth || !mRelief->groundDepth)
+        return QStringLiteral("%1 (%2)").arg(name(), heights);
+    return QStringLiteral("%1 (%2, %3)").arg(name(), groundText(*mRelief->groundWidth, *mRelief->groundDepth), heights);
+}
+
+std::optional<float> TerrainImage::trueProportionsHeight(float extent) const
+{
+    if (!mRelief || !mRelief->groundWidth || !mRelief->groundDepth || !mRelief->metresPerUnit
+        || !(mRelief->highest > mRelief->lowest))
+        return std::nullopt;
+    const double relief = (mRelief->highest - mRelief->lowest) * *mRelief->metresPerUnit;
+    const double ground = (*mRelief->groundWidth + *mRelief->groundDepth) / 2.0;
+    return float(double(extent) * relief / ground);
 }
 
 float TerrainImage::rideHeight(float x, float z) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system/ElevationRaster.h"
+
 #include <QImage>
 #include <QString>
 #include <atomic>
@@ -14,6 +16,19 @@ class BitmapImageRep;
 // largest centred square of the image, and a light map baked from them,
 // since such an image comes without one. Everything here is computed on
 // opening, before anything is shown; nothing needs an OpenGL context.
+//
+// Three kinds of file are read:
+// - pictures (PNG, JPEG, BMP, PGM, TIFF, ...), through BitmapImageRep, which
+//   says how their pixels become heights;
+// - raw height files (.r16, .raw; see RawHeightFile), whose samples are
+//   taken as a picture's are;
+// - elevation data (see ElevationRaster): a single band that is not 8 or
+//   16-bit unsigned, or georeferenced, or with a no-data value, or any single
+//   band GDAL reads that is no picture Qt reads. Its relief is stretched over
+//   the whole height scale, its lowest height at the floor; what it tells of
+//   the ground it covers is kept (relief()).
+// Raw height files and elevation data give at most HeightField::kMaxGridSize
+// samples a side, as many as the mesh takes, whatever their size.
 class TerrainImage {
 public:
     // The light map is never finer than this: its bake takes 0.09 s at 1024,
@@ -54,6 +69,18 @@ public:
     const QString& path() const { return mPath; }
     QString name() const;
     const std::shared_ptr<const BitmapImageRep>& heights() const { return mHeights; }
+    // What elevation data tells of itself; nothing for a picture.
+    const std::optional<Relief>& relief() const { return mRelief; }
+    // What the window's title says of it: the file's name, and for elevation
+    // data the ground it covers (east-west × north-south) where known and
+    // its heights: "N33W098.hgt (93 × 111 km, 236–1076 m)", "dem.asc (236–1076 m)".
+    QString description() const;
+    // The height scale (world units for the whole relief) at which a metre
+    // up is a metre across on a terrain extent world units wide: the extent
+    // times the relief in metres over the ground's size, taken as the mean of
+    // its width and depth, since the square is flown both ways. Empty when
+    // the ground's size or the heights' unit is unknown or the relief is flat.
+    std::optional<float> trueProportionsHeight(float extent) const;
     // RGB, rows stored as the light map lies over the mesh (see HeightField).
     const QImage& lightMap() const { return mLightMap; }
     // The height scale the light map was baked for.
@@ -74,10 +101,12 @@ public:
     static constexpr int kRideCells = 64;
 
 private:
-    TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, QImage lightMap);
+    TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, std::optional<Relief> relief,
+                 QImage lightMap);
 
     QString mPath;
     std::shared_ptr<const BitmapImageRep> mHeights;
+    std::optional<Relief> mRelief;
     QImage mLightMap;
     float mBakedHeight = 0.0f;
     // (kRideCells + 1) squared corners, row by row from -z, 0 to 1.

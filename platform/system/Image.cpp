@@ -272,7 +272,7 @@ QString readFailure(const QImageReader& reader)
 {
     switch (reader.error()) {
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("it is not an image Ferlow can read");
+        return BitmapImageRep::kNotAnImage;
     case QImageReader::InvalidDataError:
         return kDamaged;
     default:
@@ -339,6 +339,12 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteAr
     return decode(data).bitmap;
 }
 
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithSamples(int width, int height,
+                                                                      std::vector<std::uint16_t> samples)
+{
+    return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, std::move(samples)));
+}
+
 std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
 {
     if (mWidth == mHeight)
@@ -354,36 +360,42 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
     return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(side, side, std::move(samples)));
 }
 
-OpenedImageFile openImageFile(const QString& path)
+RegularFile openRegularFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     // Opened without blocking and checked on the descriptor, so that a FIFO
     // put in the file's place after a check by name cannot hang the reader.
     const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        return {{}, errno == EISDIR ? QStringLiteral("it is a folder") : QString::fromLocal8Bit(std::strerror(errno))};
+        return {{}, 0, errno == EISDIR ? QStringLiteral("it is a folder") : QString::fromLocal8Bit(std::strerror(errno))};
     auto file = std::make_unique<QFile>();
     if (!file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
-        return {{}, file->errorString()};
+        return {{}, 0, file->errorString()};
     }
     struct stat status {};
     if (fstat(descriptor, &status) != 0)
-        return {{}, QString::fromLocal8Bit(std::strerror(errno))};
+        return {{}, 0, QString::fromLocal8Bit(std::strerror(errno))};
     if (S_ISDIR(status.st_mode))
-        return {{}, QStringLiteral("it is a folder")};
+        return {{}, 0, QStringLiteral("it is a folder")};
     if (!S_ISREG(status.st_mode))
-        return {{}, QStringLiteral("it is not a regular file")};
+        return {{}, 0, QStringLiteral("it is not a regular file")};
     if (status.st_size == 0)
-        return {{}, QStringLiteral("the file is empty")};
-    if (status.st_size > kMaxImageFileBytes)
-        return {{}, QStringLiteral("the file is larger than %1 MB").arg(kMaxImageFileBytes >> 20)};
-    return {std::move(file), {}};
+        return {{}, 0, QStringLiteral("the file is empty")};
+    return {std::move(file), qint64(status.st_size), {}};
+}
+
+RegularFile openImageFile(const QString& path)
+{
+    RegularFile opened = openRegularFile(path);
+    if (opened.file && opened.size > kMaxImageFileBytes)
+        return {{}, 0, QStringLiteral("the file is larger than %1 MB").arg(kMaxImageFileBytes >> 20)};
+    return opened;
 }
 
 ImageFile readImageFile(const QString& path)
 {
-    OpenedImageFile opened = openImageFile(path);
+    const RegularFile opened = openImageFile(path);
     if (!opened.file)
         return {{}, opened.failure};
     QByteArray bytes = opened.file->readAll();

@@ -6,8 +6,14 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
+
+// Told how far a read has come (0 to 1), answers whether to go on: a reader
+// running off the main thread stops as soon as it is told no.
+using ReadProgress = std::function<bool(double fraction)>;
+inline const QString kReadingStopped = QStringLiteral("the reading was stopped");
 
 // The decoded samples of a height image: one 16-bit sample per pixel, rows
 // from the top of the image downwards, each row exactly pixelsWide() samples
@@ -26,6 +32,7 @@ class BitmapImageRep : public std::enable_shared_from_this<BitmapImageRep> {
 public:
     static constexpr int kMaxDimension = 16384;
     static constexpr std::int64_t kMaxPixels = std::int64_t(8192) * 8192;
+    static inline const QString kNotAnImage = QStringLiteral("it is not an image Ferlow can read");
 
     // The bitmap, or why there is none, in words for the user ("the image is
     // damaged or incomplete").
@@ -41,6 +48,9 @@ public:
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);
+    // Samples already made, width times height of them, row by row.
+    static std::shared_ptr<const BitmapImageRep> initWithSamples(int width, int height,
+                                                                 std::vector<std::uint16_t> samples);
 
     const std::uint16_t* bitmapData() const { return mData; }
     int pixelsWide() const { return mWidth; }
@@ -63,22 +73,28 @@ private:
     const std::uint16_t* mData;
 };
 
+// The file at path opened for reading, or why it cannot be read, in words
+// for the user ("it is a folder", "the file is empty"). Only a regular file
+// is opened: a FIFO or a device would block or never end.
+struct RegularFile {
+    std::unique_ptr<QFile> file;
+    qint64 size = 0;
+    QString failure;
+};
+RegularFile openRegularFile(const QString& path);
+
 // The bytes of the image file at path, or why they cannot be had, in words
-// for the user ("it is a folder"). Only a regular file is read: a FIFO or a
-// device would block or never end. Files beyond kMaxImageFileBytes are
-// refused unread.
+// for the user ("it is a folder"), read as openRegularFile opens it. Files
+// beyond kMaxImageFileBytes are refused unread.
 struct ImageFile {
     QByteArray bytes;
     QString failure;
 };
 inline constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
 ImageFile readImageFile(const QString& path);
-// The same file opened for reading, after the same checks.
-struct OpenedImageFile {
-    std::unique_ptr<QFile> file;
-    QString failure;
-};
-OpenedImageFile openImageFile(const QString& path);
+// The same file opened for reading, after the same checks, for a decoder
+// that reads it as it goes.
+RegularFile openImageFile(const QString& path);
 
 // An image as loaded, by resource name or from a file: its encoded bytes.
 // The bitmap is decoded on the first request and kept, so that rebuilding a

@@ -113,7 +113,8 @@ FerlowRun::~FerlowRun()
 
 QString FerlowRun::log()
 {
-    return QString::fromLocal8Bit(mProcess.readAll());
+    mLog += mProcess.readAll();
+    return QString::fromLocal8Bit(mLog);
 }
 
 // The view is where the picture keeps changing while the camera flies, in

@@ -63,6 +63,7 @@ public:
     // What the program has resident, in MB, as the kernel counts it.
     double residentMegabytes() const;
     int exitCode() const { return mProcess.exitCode(); }
+    // All it has written so far, standard output and error.
     QString log();
 
 private:
@@ -71,6 +72,7 @@ private:
     Desktop& mDesktop;
     QTemporaryDir mConfigHome;
     QProcess mProcess;
+    QByteArray mLog;
     QRect mView;
 };
 
