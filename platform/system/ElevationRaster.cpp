@@ -1,5 +1,7 @@
 #include "platform/system/ElevationRaster.h"
 
+#include "platform/system/SystemLog.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal.h>
@@ -20,10 +22,19 @@ namespace {
 // row of tiles or so at a time.
 constexpr std::int64_t kBlockCacheBytes = std::int64_t(64) << 20;
 
+// Registering the TIFF driver hands libtiff's complaints to GDAL, for every
+// TIFF the process reads, Qt's included; what GDAL says outside a reading
+// of ours goes to the system log, one line each, not to the terminal.
+void CPL_STDCALL toSystemLog(CPLErr, CPLErrorNum, const char* message)
+{
+    detailLog(message);
+}
+
 void registerDrivers()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        CPLSetErrorHandler(&toSystemLog);
         GDALAllRegister();
         GDALSetCacheMax64(kBlockCacheBytes);
     });

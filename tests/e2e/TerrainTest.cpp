@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -56,6 +57,22 @@ QString stored(const FerlowRun& run, const QString& key)
 bool storedBecomes(const FerlowRun& run, const QString& key, const QString& value)
 {
     return QTest::qWaitFor([&] { return stored(run, key) == value; }, kWaitMilliseconds);
+}
+
+// An SRTM tile of 1201 samples a side, rising from 236 m in the west to
+// 1076 m in the east.
+QString writeSrtmTile(const QTemporaryDir& folder)
+{
+    constexpr int kSide = 1201;
+    QByteArray bytes(2 * kSide * kSide, Qt::Uninitialized);
+    for (int i = 0; i < kSide * kSide; ++i) {
+        const int metres = 236 + 840 * (i % kSide) / (kSide - 1);
+        bytes[2 * i] = char(metres >> 8);
+        bytes[2 * i + 1] = char(metres & 0xff);
+    }
+    const QString path = folder.filePath(QStringLiteral("N33W098.hgt"));
+    writeBytes(path, bytes);
+    return path;
 }
 
 // Waits for a window of that title; the titles there are otherwise.
@@ -187,9 +204,16 @@ TEST(Terrain, TheCommandLineFliesNamesAndRemembersTheFileForTheNextStart)
         EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — ridges.png")));
         EXPECT_TRUE(storedBecomes(*run, kKey, path));
     }
-    const auto restarted = startWith({}, {{kKey, path}});
+    {
+        const auto restarted = startWith({}, {{kKey, path}});
+        ASSERT_FALSE(testing::Test::HasFatalFailure());
+        EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — ridges.png")));
+    }
+    // Elevation data, named as a file manager hands it over: the title says
+    // what ground it covers and how high.
+    const auto tile = startWith({QUrl::fromLocalFile(writeSrtmTile(folder)).toString()});
     ASSERT_FALSE(testing::Test::HasFatalFailure());
-    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — ridges.png")));
+    EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — N33W098.hgt (93 × 111 km, 236–1076 m)")));
 }
 
 // Gone by the next start: the built-in terrain flies, one line says why, and
@@ -277,6 +301,28 @@ const BadFile kBadFiles[] = {
          return path;
      },
      "the image is 20000 × 20000 pixels; Ferlow reads images of up to 67108864 pixels, 16384 on a side"},
+    {"CutShortSrtmTile",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("N00E000.hgt"));
+         writeBytes(path, QByteArray(1000, '\x01'));
+         return path;
+     },
+     "the SRTM height file is damaged or incomplete (1000 bytes)"},
+    {"RawNotSquare",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("odd.raw"));
+         writeBytes(path, QByteArray(1000, '\x01'));
+         return path;
+     },
+     "a raw height file must be square: 1000 bytes is not"},
+    {"NoValidHeight",
+     [](const QTemporaryDir& d) {
+         const QString path = d.filePath(QStringLiteral("void.asc"));
+         writeBytes(path, "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n"
+                          "-9999 -9999\n-9999 -9999\n");
+         return path;
+     },
+     "it holds no valid height"},
 };
 
 class BadFiles : public testing::TestWithParam<BadFile> {};

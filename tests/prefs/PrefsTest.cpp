@@ -21,6 +21,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -208,6 +209,37 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
     EXPECT_NE(scene().terrain()->lightMap(), before);
     EXPECT_EQ(scene().heightField()->lightTexture()->name(), texture);
     menu.openBuiltInTerrain();
+}
+
+// Georeferenced elevation data offers its true proportions: a metre up is a
+// metre across, at a height scale the slider reaches; a picture does not.
+TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
+{
+    start();
+    QTemporaryDir folder;
+    constexpr int kSide = 1201; // an SRTM tile, 93 x 111 km at 33° N, 236 to 1076 m
+    QByteArray tile(2 * kSide * kSide, Qt::Uninitialized);
+    for (int i = 0; i < kSide * kSide; ++i) {
+        const int metres = i % kSide == 0 ? 236 : 1076;
+        tile[2 * i] = char(metres >> 8);
+        tile[2 * i + 1] = char(metres & 0xff);
+    }
+    QFile file(folder.filePath(QStringLiteral("N33W098.hgt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(tile) == tile.size());
+    file.close();
+    TerrainMenu& menu = *interface->terrainMenu();
+    menu.openTerrain(file.fileName(), TerrainMenu::Failure::StandardError);
+    ASSERT_TRUE(waitUntil([&] { return scene().terrain() != nullptr; }));
+    const std::optional<float> trueHeight = scene().terrain()->trueProportionsHeight(Scene::kTerrainExtent);
+    ASSERT_TRUE(trueHeight);
+    ASSERT_TRUE(panel().trueProportionsButton->isEnabled());
+    panel().trueProportionsButton->click();
+    EXPECT_EQ(scene().getFerlowHeight(), *trueHeight);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), *trueHeight);
+    EXPECT_NEAR(*trueHeight, 100.0f * 840.0f / 101955.0f, 0.01f);
+
+    menu.openBuiltInTerrain();
+    EXPECT_FALSE(panel().trueProportionsButton->isEnabled());
 }
 
 TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
