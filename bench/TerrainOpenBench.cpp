@@ -5,12 +5,16 @@
 // Then elevation data as large as it comes: a 3601 x 3601 SRTM tile and a
 // 10 000 x 10 000 Float32 GeoTIFF (deflate, tiled), made once by the process
 // (the GeoTIFF takes a while), opened to the first frame and on their own,
-// with the resident memory the open takes beyond what it started from.
+// with the resident memory the open takes beyond what it started from; and
+// the largest picture read whole, an 8192 x 8192 16-bit RGBA PNG. Last, the
+// light map baked again for a new height scale.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_terrain_open
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
 #include "app/TerrainMenu.h"
+#include "platform/gl/GL.h"
+#include "platform/gl/OpenGLContext.h"
 #include "platform/system/Image.h"
 #include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
@@ -23,6 +27,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -116,6 +121,27 @@ QString writeLargeGeoTiff(const QTemporaryDir& folder)
     return path;
 }
 
+// The largest picture Ferlow reads whole: 8192 x 8192, 16-bit RGBA, the
+// hills in grey with an opaque alpha, stored with little compression (some
+// 540 MB), the worst case for memory.
+QString writeLargePng(const QTemporaryDir& folder)
+{
+    constexpr int kSide = 8192;
+    QImage image(kSide, kSide, QImage::Format_RGBA64);
+    for (int y = 0; y < kSide; ++y) {
+        auto* row = reinterpret_cast<std::uint16_t*>(image.scanLine(y));
+        for (int x = 0; x < kSide; ++x) {
+            const auto grey = std::uint16_t(hillHeight(y, x) * 64.0f);
+            row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = grey;
+            row[4 * x + 3] = 0xFFFF;
+        }
+    }
+    const QString path = folder.filePath(QStringLiteral("large.png"));
+    QImageWriter writer(path);
+    writer.setCompression(1);
+    return writer.write(image) ? path : QString();
+}
+
 // Each made once for the process, in a folder that lasts as long.
 const QString& elevationFile(QString (*write)(const QTemporaryDir&))
 {
@@ -165,9 +191,33 @@ void readDecodeAndBake(benchmark::State& state)
         benchmark::DoNotOptimize(TerrainImage::open(opened.terrain->path(), Scene::kTerrainExtent, 14.0f));
 }
 
+// A new height scale over an opened 1024 x 1024 terrain: its light map
+// baked again (in the program, off the main thread) and put, with its
+// mipmaps, into the texture its list binds.
+void rebakeForNewHeightScale(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    const QString path = writeHills(folder);
+    FerlowInterface interface;
+    wakeInterface(interface);
+    interface.controller()->stopAnimationTimer();
+    interface.showMainWindow();
+    if (!waitUntilShown(interface) || !openAndWait(*interface.terrainMenu(), path))
+        state.SkipWithError("the terrain did not open");
+    FerlowOpenGLView& view = *interface.view();
+    Scene& scene = *view.getScene();
+    float height = scene.getFerlowHeight();
+    view.openGLContext()->makeCurrentContext();
+    for (auto _ : state) {
+        height = height == 14.0f ? 20.0f : 14.0f;
+        scene.setTerrainLightMap(scene.terrain()->withLightMapFor(Scene::kTerrainExtent, height));
+        glFinish();
+    }
+}
+
 // The open alone, and how much more it holds resident at its fullest than
 // before it started, sampled at each report of its progress.
-void openElevation(benchmark::State& state, QString (*write)(const QTemporaryDir&))
+void openOnly(benchmark::State& state, QString (*write)(const QTemporaryDir&))
 {
     const QString& path = elevationFile(write);
     double peak = 0.0;
@@ -186,8 +236,11 @@ void openElevation(benchmark::State& state, QString (*write)(const QTemporaryDir
 BENCHMARK_CAPTURE(openToFirstFrame, png, writeHills)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK_CAPTURE(openToFirstFrame, srtmTile, writeSrtmTile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(openToFirstFrame, largeGeoTiff, writeLargeGeoTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(openElevation, srtmTile, writeSrtmTile)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(openElevation, largeGeoTiff, writeLargeGeoTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openToFirstFrame, largePng, writeLargePng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openOnly, srtmTile, writeSrtmTile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openOnly, largeGeoTiff, writeLargeGeoTiff)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(openOnly, largePng, writeLargePng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(rebakeForNewHeightScale)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(readAndDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Read, decode and bake: the bake is this less the line above.
 BENCHMARK(readDecodeAndBake)->Unit(benchmark::kMillisecond)->UseRealTime();
