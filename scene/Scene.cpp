@@ -219,7 +219,7 @@ void Scene::setTerrainLightMap(std::shared_ptr<const TerrainImage> rebaked)
         return;
     mTerrain = std::move(rebaked);
     if (mHeightField)
-        mHeightField->setLightMap(mTerrain->lightMap());
+        mHeightField->setLightMap(mTerrain->lightMapLevels());
 }
 
 void Scene::setWireFrame(bool wireFrame)

@@ -139,7 +139,7 @@ std::unique_ptr<HeightField> HeightField::heightFieldWithTerrain(const TerrainIm
     field->mLightMapSize = std::max(1, terrain.lightMap().width());
     field->makeHeightField(gridSize);
     field->loadDetailTexture(detailTexture);
-    field->mLightTexture = TextureLoader::textureWithImage(terrain.lightMap());
+    field->mLightTexture = TextureLoader::textureWithMipmaps(terrain.lightMapLevels());
     return field;
 }
 
@@ -323,11 +323,11 @@ void HeightField::loadLightingTexture(const QString& name)
         mLightTexture = textureNamed(name);
 }
 
-void HeightField::setLightMap(const QImage& lightMap)
+void HeightField::setLightMap(const std::vector<QImage>& levels)
 {
-    if (mLightTexture && TextureLoader::replaceImage(*mLightTexture, lightMap))
+    if (mLightTexture && TextureLoader::replaceMipmaps(*mLightTexture, levels))
         return;
-    mLightTexture = TextureLoader::textureWithImage(lightMap);
+    mLightTexture = TextureLoader::textureWithMipmaps(levels);
     deleteList();
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class BitmapImageRep;
 class QImage;
@@ -99,10 +100,11 @@ public:
     // untextured.
     void loadDetailTexture(const QString& name);
     void loadLightingTexture(const QString& name);
-    // Another light map over the same mesh. Of the size of the one it
+    // Another light map, with its mipmap levels (TextureLoader::mipmapChain),
+    // over the same mesh. Of the size of the one it
     // replaces, it goes into the same texture, so the display list stays;
     // otherwise into a new one, and the list is deleted.
-    void setLightMap(const QImage& lightMap);
+    void setLightMap(const std::vector<QImage>& levels);
 
     // Draws the terrain: records display list 1 while drawing, filled or as
     // lines, or replays the list recorded earlier (the flag is then ignored).

@@ -1,5 +1,6 @@
 #include "terrain/TerrainImage.h"
 
+#include "platform/gl/TextureLoader.h"
 #include "platform/system/Image.h"
 #include "platform/system/RawHeightFile.h"
 #include "terrain/HeightField.h"
@@ -80,14 +81,15 @@ std::vector<float> rideCorners(const BitmapImageRep& heights)
     return corners;
 }
 
-QImage lightMapImage(const HeightGrid& grid, float extent)
+// The light map with its mipmap levels.
+std::vector<QImage> bakedLightMap(const HeightGrid& grid, float extent)
 {
     std::vector<std::uint8_t> pixels = bakeLightMap(grid, lightMapMarchStep(extent));
     const int size = grid.size;
     QImage image(size, size, QImage::Format_RGB888);
     for (int row = 0; row < size; ++row)
         std::copy_n(pixels.data() + std::size_t(row) * 3 * size, 3 * size, image.scanLine(row));
-    return image;
+    return TextureLoader::mipmapChain(image);
 }
 
 // The heights read, at most kMaxSide a side, or why there are none.
@@ -185,7 +187,7 @@ QString groundText(double width, double depth)
 } // namespace
 
 TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, std::optional<Relief> relief,
-                           QImage lightMap)
+                           std::vector<QImage> lightMap)
     : mPath(std::move(path))
     , mHeights(std::move(heights))
     , mRelief(std::move(relief))
@@ -201,7 +203,7 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
         return {nullptr, kCancelled};
     if (!square.heights)
         return {nullptr, square.failure};
-    QImage lightMap = lightMapImage(worldHeights(*square.heights, extent, height), extent);
+    std::vector<QImage> lightMap = bakedLightMap(worldHeights(*square.heights, extent, height), extent);
     if (control.isCancelled())
         return {nullptr, kCancelled};
     control.report(1.0);
@@ -214,7 +216,7 @@ TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float
 std::shared_ptr<const TerrainImage> TerrainImage::withLightMapFor(float extent, float height) const
 {
     auto rebaked = std::shared_ptr<TerrainImage>(new TerrainImage(*this));
-    rebaked->mLightMap = lightMapImage(worldHeights(*mHeights, extent, height), extent);
+    rebaked->mLightMap = bakedLightMap(worldHeights(*mHeights, extent, height), extent);
     rebaked->mBakedHeight = height;
     return rebaked;
 }

@@ -82,7 +82,10 @@ public:
     // the ground's size or the heights' unit is unknown or the relief is flat.
     std::optional<float> trueProportionsHeight(float extent) const;
     // RGB, rows stored as the light map lies over the mesh (see HeightField).
-    const QImage& lightMap() const { return mLightMap; }
+    const QImage& lightMap() const { return mLightMap.front(); }
+    // It and its smaller levels, made with it off the main thread, so that
+    // putting them into a texture is all that is left for the main thread.
+    const std::vector<QImage>& lightMapLevels() const { return mLightMap; }
     // The height scale the light map was baked for.
     float bakedHeight() const { return mBakedHeight; }
     // The same heights with the light map baked for another height scale,
@@ -102,12 +105,12 @@ public:
 
 private:
     TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> heights, std::optional<Relief> relief,
-                 QImage lightMap);
+                 std::vector<QImage> lightMap);
 
     QString mPath;
     std::shared_ptr<const BitmapImageRep> mHeights;
     std::optional<Relief> mRelief;
-    QImage mLightMap;
+    std::vector<QImage> mLightMap; // never empty
     float mBakedHeight = 0.0f;
     // (kRideCells + 1) squared corners, row by row from -z, 0 to 1.
     std::vector<float> mRideCorners;

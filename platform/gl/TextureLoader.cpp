@@ -34,32 +34,27 @@ QSize nextLevelSize(const QSize& size)
     return {std::max(1, size.width() / 2), std::max(1, size.height() / 2)};
 }
 
-// Uploads the image and every smaller level down to 1 x 1 to the bound 2D
-// texture. The chain is built here rather than asked of the driver:
-// glGenerateMipmap came with OpenGL 3.0 and framebuffer objects, which a 1.x
-// context need not offer, and building it one way gives the same texels on
-// every driver. Each level is the one above halved (rounding down, never
-// below one pixel), each pixel the average of the pixels it covers.
-// Rows go up in the order QImage stores them, top row first.
-// Leaves the pixel-store state as it was.
-void uploadMipmapChain(const QImage& image, GLint internalFormat)
+// Uploads the levels to the bound 2D texture, opaque ones as RGB. Rows go
+// up in the order QImage stores them, top row first. Leaves the pixel-store
+// state as it was.
+void uploadMipmapChain(const std::vector<QImage>& levels)
 {
+    const GLint internalFormat = levels.front().hasAlphaChannel() ? GL_RGBA8 : GL_RGB8;
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    // RGBA8888 rows are whole multiples of four bytes, without padding.
+    // Rows of four-byte pixels are whole multiples of four bytes, unpadded.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    QImage level = image;
-    for (GLint index = 0;; ++index) {
-        const QImage rgba = level.convertToFormat(QImage::Format_RGBA8888);
-        glTexImage2D(GL_TEXTURE_2D, index, internalFormat, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.constBits());
-        if (level.width() == 1 && level.height() == 1)
-            break;
-        level = level.scaled(nextLevelSize(level.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+    for (std::size_t index = 0; index < levels.size(); ++index)
+        glTexImage2D(GL_TEXTURE_2D, GLint(index), internalFormat, levels[index].width(), levels[index].height(), 0,
+                     GL_RGBA, GL_UNSIGNED_BYTE, levels[index].constBits());
     glPopClientAttrib();
+}
+
+bool fitsTextureLimit(const std::vector<QImage>& levels)
+{
+    return !levels.empty() && fitsTextureLimit(levels.front().size());
 }
 
 // Trilinear filtering: the detail texture repeats many times across the
@@ -110,31 +105,54 @@ std::unique_ptr<TextureInfo> TextureLoader::textureWithContentsOfFile(const QStr
     return textureWithImage(readImage(path));
 }
 
-bool TextureLoader::replaceImage(const TextureInfo& texture, const QImage& image)
+// The chain is built here rather than asked of the driver: glGenerateMipmap
+// came with OpenGL 3.0 and framebuffer objects, which a 1.x context need not
+// offer, and building it one way gives the same texels on every driver.
+std::vector<QImage> TextureLoader::mipmapChain(const QImage& image)
+{
+    std::vector<QImage> levels;
+    if (image.isNull())
+        return levels;
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888;
+    QImage level = image;
+    for (;;) {
+        levels.push_back(level.convertToFormat(format));
+        if (level.width() == 1 && level.height() == 1)
+            return levels;
+        level = level.scaled(nextLevelSize(level.size()), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+}
+
+bool TextureLoader::replaceMipmaps(const TextureInfo& texture, const std::vector<QImage>& levels)
 {
     const QOpenGLContext* current = QOpenGLContext::currentContext();
-    if (!current || current->shareGroup() != texture.mShareGroup || image.width() != texture.width()
-        || image.height() != texture.height())
+    if (!current || current->shareGroup() != texture.mShareGroup || levels.empty()
+        || levels.front().size() != QSize(texture.width(), texture.height()))
         return false;
     GLint previous = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     glBindTexture(GL_TEXTURE_2D, texture.name());
-    uploadMipmapChain(image, image.hasAlphaChannel() ? GL_RGBA8 : GL_RGB8);
+    uploadMipmapChain(levels);
     glBindTexture(GL_TEXTURE_2D, GLuint(previous));
     return true;
 }
 
 std::unique_ptr<TextureInfo> TextureLoader::textureWithImage(const QImage& image)
 {
-    if (!QOpenGLContext::currentContext() || image.isNull() || !fitsTextureLimit(image.size()))
+    return textureWithMipmaps(mipmapChain(image));
+}
+
+std::unique_ptr<TextureInfo> TextureLoader::textureWithMipmaps(const std::vector<QImage>& levels)
+{
+    if (!QOpenGLContext::currentContext() || !fitsTextureLimit(levels))
         return nullptr;
     GLint previous = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    uploadMipmapChain(image, image.hasAlphaChannel() ? GL_RGBA8 : GL_RGB8);
+    uploadMipmapChain(levels);
     setFilters();
     glBindTexture(GL_TEXTURE_2D, GLuint(previous));
-    return std::unique_ptr<TextureInfo>(new TextureInfo(name, image.width(), image.height()));
+    return std::unique_ptr<TextureInfo>(new TextureInfo(name, levels.front().width(), levels.front().height()));
 }

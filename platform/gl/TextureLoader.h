@@ -5,8 +5,9 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <vector>
 
-class QImage;
+#include <QImage>
 class QOpenGLContextGroup;
 
 // A 2D texture object made by TextureLoader: its OpenGL name and the size of
@@ -55,9 +56,19 @@ public:
     static std::unique_ptr<TextureInfo> textureWithContentsOfFile(const QString& path);
     // The same for an image in memory.
     static std::unique_ptr<TextureInfo> textureWithImage(const QImage& image);
-    // The image, with its mipmaps, into texture, which keeps its name, so
-    // that display lists that bind it draw the new image; false, with
-    // nothing changed, unless a context of the texture's group is current
-    // and the image has the texture's size. Leaves the binding as it was.
-    static bool replaceImage(const TextureInfo& texture, const QImage& image);
+
+    // The image and every smaller level down to 1 x 1, as they are
+    // uploaded: each level the one above halved (rounding down, never below
+    // one pixel), each pixel the average of the pixels it covers, in
+    // RGBA8888, or RGBX8888 where the image is opaque. Nothing for a null
+    // image. No OpenGL: safe on any thread, so that a large chain can be
+    // made off the main thread.
+    static std::vector<QImage> mipmapChain(const QImage& image);
+    // A texture of such a chain, as textureWithImage makes one.
+    static std::unique_ptr<TextureInfo> textureWithMipmaps(const std::vector<QImage>& levels);
+    // The chain into texture, which keeps its name, so that display lists
+    // that bind it draw the new image; false, with nothing changed, unless a
+    // context of the texture's group is current and the chain's first level
+    // has the texture's size. Leaves the binding as it was.
+    static bool replaceMipmaps(const TextureInfo& texture, const std::vector<QImage>& levels);
 };
