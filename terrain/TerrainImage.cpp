@@ -85,10 +85,16 @@ std::vector<float> rideCorners(const BitmapImageRep& heights)
 std::vector<QImage> bakedLightMap(const HeightGrid& grid, float extent)
 {
     std::vector<std::uint8_t> pixels = bakeLightMap(grid, lightMapMarchStep(extent));
+    // In 32-bit pixels: Qt scales those for the mipmaps three times as fast
+    // as 24-bit ones, which it would scale as they are.
     const int size = grid.size;
-    QImage image(size, size, QImage::Format_RGB888);
-    for (int row = 0; row < size; ++row)
-        std::copy_n(pixels.data() + std::size_t(row) * 3 * size, 3 * size, image.scanLine(row));
+    QImage image(size, size, QImage::Format_RGB32);
+    const std::uint8_t* rgb = pixels.data();
+    for (int row = 0; row < size; ++row) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
+        for (int column = 0; column < size; ++column, rgb += 3)
+            out[column] = qRgb(rgb[0], rgb[1], rgb[2]);
+    }
     return TextureLoader::mipmapChain(image);
 }
 
