@@ -123,11 +123,6 @@ void TerrainMenu::openTerrain(const QString& path, Failure tell)
     startOpening(localPath(path), Source::Chosen, tell);
 }
 
-bool TerrainMenu::isOpening() const
-{
-    return mOpening && mOpening->isRunning();
-}
-
 // The height scale is the one of the moment the opening starts: the light
 // map is baked for it (a later change bakes it again).
 void TerrainMenu::startOpening(const QString& path, Source source, Failure tell)

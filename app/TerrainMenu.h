@@ -57,8 +57,8 @@ public:
     // ready it flies, else the flight and the store stay as they were.
     // opened() tells either way, unless the opening was cancelled.
     void openTerrain(const QString& path, Failure tell);
-    bool isOpening() const;
-    // The progress dialog of the opening under way, once it shows.
+    // The progress dialog of the opening under way, null when none is; it
+    // shows once the opening has taken half a second.
     QProgressDialog* progressDialog() const { return mProgress; }
     void openBuiltInTerrain();
     void openTerrainWithDialog();

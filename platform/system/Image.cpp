@@ -393,17 +393,6 @@ RegularFile openImageFile(const QString& path)
     return opened;
 }
 
-ImageFile readImageFile(const QString& path)
-{
-    const RegularFile opened = openImageFile(path);
-    if (!opened.file)
-        return {{}, opened.failure};
-    QByteArray bytes = opened.file->readAll();
-    if (opened.file->error() != QFileDevice::NoError)
-        return {{}, opened.file->errorString()};
-    return {std::move(bytes), {}};
-}
-
 std::shared_ptr<Image> Image::imageNamed(const QString& name)
 {
     const auto path = ResourceBundle::mainBundle().pathForResource(

@@ -83,17 +83,10 @@ struct RegularFile {
 };
 RegularFile openRegularFile(const QString& path);
 
-// The bytes of the image file at path, or why they cannot be had, in words
-// for the user ("it is a folder"), read as openRegularFile opens it. Files
-// beyond kMaxImageFileBytes are refused unread.
-struct ImageFile {
-    QByteArray bytes;
-    QString failure;
-};
+// The image file at path opened as openRegularFile opens it, for a decoder
+// that reads it as it goes; files beyond kMaxImageFileBytes are refused
+// unread.
 inline constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
-ImageFile readImageFile(const QString& path);
-// The same file opened for reading, after the same checks, for a decoder
-// that reads it as it goes.
 RegularFile openImageFile(const QString& path);
 
 // An image as loaded, by resource name or from a file: its encoded bytes.

@@ -228,12 +228,13 @@ TEST(ImageFile, ReadsRegularFilesOnlyAndSaysWhyNot)
                           Case{QStringLiteral("/dev/zero"), "it is not a regular file"},
                           Case{empty.fileName(), "the file is empty"},
                           Case{folder.filePath(QStringLiteral("missing.png")), "No such file or directory"}}) {
-        const ImageFile file = readImageFile(c.path);
-        EXPECT_TRUE(file.bytes.isEmpty()) << c.path.toStdString();
+        const RegularFile file = openImageFile(c.path);
+        EXPECT_FALSE(file.file) << c.path.toStdString();
         EXPECT_EQ(file.failure.toStdString(), c.reason) << c.path.toStdString();
     }
-    const ImageFile file = readImageFile(image.fileName());
-    EXPECT_EQ(file.bytes, bytes);
+    const RegularFile file = openImageFile(image.fileName());
+    ASSERT_TRUE(file.file);
+    EXPECT_EQ(file.file->readAll(), bytes);
     EXPECT_TRUE(file.failure.isEmpty());
 }
 

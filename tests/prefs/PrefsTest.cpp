@@ -196,7 +196,6 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
     const std::uint64_t cancelledAt = frames();
     ASSERT_TRUE(waitUntil([&] { return frames() > cancelledAt + 3; }));
     EXPECT_FALSE(scene().terrain());
-    EXPECT_FALSE(menu.isOpening());
     EXPECT_FALSE(diskStore().objectForKey(TerrainMenu::kTerrainImageKey).isValid());
 
     menu.openTerrain(path, TerrainMenu::Failure::StandardError);
