@@ -195,6 +195,10 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
+    // The slider stops at the finest grid this terrain is built at, and so
+    // does the mesh: the field says so too, while the store keeps the
+    // user's choice for a larger terrain.
+    mPanel->row(SceneSettingId::GridSize).textField->setStringValue(gridSize.text(slider.intValue()));
     offerTrueProportions();
     // A stopped flight would otherwise keep the old ground's height, inside
     // a higher terrain, until it starts again.

@@ -31,7 +31,11 @@ QVariant SceneSetting::read(const SettingsStore& store) const
     case Type::Integer:
         return store.int32ForKey(key);
     case Type::Colour:
-        return store.objectForKey(key);
+        // A text is no colour: read as black fog, it would darken the whole
+        // distance.
+        if (const std::optional<QVariantList> colour = store.numberArrayForKey(key))
+            return *colour;
+        return {};
     }
     return {};
 }

@@ -315,6 +315,9 @@ BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const std::ato
     const DecoderMessagesAside aside;
     CancellableDevice device(source, cancelled);
     QImageReader reader(&device);
+    // As every image viewer shows it: a camera's JPEG stored sideways with
+    // its EXIF orientation comes upright.
+    reader.setAutoTransform(true);
     QImageReader::setAllocationLimit(kDecodeAllocationMegabytes);
     // The header's size is known before decoding: refuse what we will not hold.
     const QSize announced = reader.size();

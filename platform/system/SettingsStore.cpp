@@ -235,6 +235,11 @@ float SettingsStore::floatForKey(const QString& key) const
     return readableValue(key, floatFrom).value_or(0.0f);
 }
 
+std::optional<QVariantList> SettingsStore::numberArrayForKey(const QString& key) const
+{
+    return readableValue(key, numberListFrom);
+}
+
 qint64 SettingsStore::integerForKey(const QString& key) const
 {
     return readableValue(key, integerFrom).value_or(0);

@@ -64,6 +64,10 @@ public:
     // A stored array of numbers comes back as a QVariantList of doubles; an
     // array with any element that is not a finite number reads as absent.
     QVariant objectForKey(const QString& key) const;
+    // A list of finite numbers, as doubles: the stored one, else the
+    // registered one, else nothing. Anything else stored (a text, an empty
+    // value, a list with a word in it) reads as absent.
+    std::optional<QVariantList> numberArrayForKey(const QString& key) const;
     // A stored list of texts, or nothing when the key has no value. The file
     // keeps a list of one as a plain text, which reads as that list of one,
     // and an empty list as an empty text.

@@ -1,6 +1,7 @@
 #include "platform/system/Image.h"
 
 #include <QBuffer>
+#include <QImageWriter>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -117,6 +118,24 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
                                                     : std::uint16_t(qGray(expected.pixel(i % 4, i / 4)) << 8))
                 << i;
     }
+
+    // A JPEG stored sideways with its EXIF orientation comes as a viewer
+    // shows it: its left half, bright, turned to the top.
+    QImage sideways(16, 8, QImage::Format_Grayscale8);
+    sideways.fill(0);
+    for (int y = 0; y < 8; ++y)
+        std::fill_n(sideways.scanLine(y), 8, 255);
+    QByteArray rotated;
+    QBuffer rotatedBuffer(&rotated);
+    rotatedBuffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&rotatedBuffer, "JPEG");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(sideways));
+    const auto upright = BitmapImageRep::initWithData(rotated);
+    ASSERT_TRUE(upright);
+    ASSERT_EQ(upright->pixelsWide(), 8);
+    EXPECT_GT(upright->bitmapData()[8 * 2 + 4], 200 << 8);
+    EXPECT_LT(upright->bitmapData()[8 * 13 + 4], 50 << 8);
 
     // Floating-point samples (TIFF) keep 16 bits of height.
     QImage floating(4, 4, QImage::Format_RGBX32FPx4);

@@ -200,6 +200,9 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
 
     menu.openTerrain(path, TerrainMenu::Failure::StandardError);
     ASSERT_TRUE(waitUntil([&] { return scene().terrain() && scene().heightField(); }));
+    // Built at the image's 64 however fine the stored grid: field and slider say so.
+    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("64"));
+    EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 64);
     const QImage before = scene().terrain()->lightMap();
     const GLuint texture = scene().heightField()->lightTexture()->name();
     drag(slider(SceneSettingId::FerlowHeight), 2.0);

@@ -194,6 +194,17 @@ TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
     EXPECT_FALSE(scene.getWireFrame());
 }
 
+// A colour stored as a word, empty or quoted is no colour: the default fog,
+// not black.
+TEST(SceneSettings, AFogColourThatIsNoListOfNumbersGivesTheDefault)
+{
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    for (const char* form : {"red", "", "\"0.6, 0.8, 0.98, 1\""}) {
+        store.setObject(QString::fromLatin1(form), QStringLiteral("FogColour"));
+        EXPECT_EQ(Scene(store, Clock()).getFogColour(), (std::array<float, 4>{0.6f, 0.8f, 0.98f, 1.0f})) << form;
+    }
+}
+
 TEST(SceneSettings, ShortFogColourKeepsZeroForTheMissingComponents)
 {
     SettingsStore& store = SettingsStore::standardUserDefaults();
