@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -240,7 +241,7 @@ QStringList TerrainMenu::recentTerrains() const
 {
     QStringList existing;
     for (const QString& path : mStore.stringArrayForKey(kRecentTerrainImagesKey).value_or(QStringList()))
-        if (QFileInfo(path).isFile())
+        if (existing.size() < kRecentCount && QFileInfo(path).isFile())
             existing << path;
     return existing;
 }
@@ -278,13 +279,13 @@ void TerrainMenu::fly(std::shared_ptr<const TerrainImage> terrain)
     mPrefs.flyTerrain(std::move(terrain), width);
 }
 
-// The newest first, each path once, at most kRecentCount.
+// The newest first, each path once, at most kRecentKept.
 void TerrainMenu::remember(const QString& path)
 {
     QStringList recent = mStore.stringArrayForKey(kRecentTerrainImagesKey).value_or(QStringList());
     recent.removeAll(path);
     recent.prepend(path);
-    mStore.setObject(recent.mid(0, kRecentCount), kRecentTerrainImagesKey);
+    mStore.setObject(recent.mid(0, kRecentKept), kRecentTerrainImagesKey);
 }
 
 void TerrainMenu::showTitle()
@@ -293,13 +294,52 @@ void TerrainMenu::showTitle()
     mWindow.setWindowTitle(terrain ? kTitle + QStringLiteral(" — ") + terrain->description() : kTitle);
 }
 
+// The full path shows as the item's tooltip and in the status bar.
 void TerrainMenu::fillRecentMenu()
 {
     mRecentMenu->clear();
-    for (const QString& path : recentTerrains())
-        mRecentMenu->addAction(QFileInfo(path).fileName(), this, [this, path] { openTerrain(path, Failure::MessageBox); })
-            ->setToolTip(path);
-    mRecentMenu->setEnabled(true);
-    if (mRecentMenu->isEmpty())
+    mRecentMenu->setToolTipsVisible(true);
+    const QStringList paths = recentTerrains();
+    const QStringList labels = recentLabels(paths);
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = paths[i];
+        QAction* item = mRecentMenu->addAction(labels[i], this, [this, path] { openTerrain(path, Failure::MessageBox); });
+        item->setToolTip(path);
+        item->setStatusTip(path);
+    }
+    if (paths.isEmpty())
         mRecentMenu->addAction(QStringLiteral("No Recent Terrains"))->setEnabled(false);
+    mRecentMenu->addSeparator();
+    QAction* clear = mRecentMenu->addAction(QStringLiteral("Clear Menu"), this,
+                                            [this] { mStore.removeObjectForKey(kRecentTerrainImagesKey); });
+    clear->setEnabled(!paths.isEmpty());
+}
+
+QStringList TerrainMenu::recentLabels(const QStringList& paths)
+{
+    // The last `depth` folders above the file, the nearest last.
+    const auto folders = [](const QString& path, int depth) {
+        const QStringList parts = QFileInfo(path).absolutePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        return parts.mid(std::max<qsizetype>(0, parts.size() - depth)).join(QLatin1Char('/'));
+    };
+    QStringList labels;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        QStringList namesakes;
+        for (const QString& other : paths)
+            if (other != path && QFileInfo(other).fileName() == name)
+                namesakes << other;
+        if (namesakes.isEmpty()) {
+            labels << name;
+            continue;
+        }
+        const qsizetype most = QFileInfo(path).absolutePath().count(QLatin1Char('/'));
+        int depth = 1;
+        while (depth < most && std::any_of(namesakes.cbegin(), namesakes.cend(), [&](const QString& other) {
+                   return folders(other, depth) == folders(path, depth);
+               }))
+            ++depth;
+        labels << QStringLiteral("%1 — %2").arg(name, folders(path, depth));
+    }
+    return labels;
 }

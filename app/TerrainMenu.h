@@ -35,7 +35,10 @@ class TerrainMenu : public QObject {
 public:
     static inline const QString kTerrainImageKey = QStringLiteral("TerrainImage");
     static inline const QString kRecentTerrainImagesKey = QStringLiteral("RecentTerrainImages");
+    // Shown: the newest that still exist. Kept: more, so that a file gone
+    // leaves room for an older one that is still there.
     static constexpr int kRecentCount = 5;
+    static constexpr int kRecentKept = 10;
 
     // Takes drops anywhere on window, the view included. The built-in
     // height image is builtInWidth pixels wide.
@@ -63,8 +66,13 @@ public:
     void openBuiltInTerrain();
     void openTerrainWithDialog();
 
-    // The recent files that still exist, the newest first.
+    // The kRecentCount newest recent files that still exist, the newest
+    // first.
     QStringList recentTerrains() const;
+    // What the Open Recent menu calls each of paths: the file's name, and
+    // where two share it, the nearest folders that tell them apart
+    // ("heights.png — maps/alps").
+    static QStringList recentLabels(const QStringList& paths);
 
 signals:
     void opened(bool flying);

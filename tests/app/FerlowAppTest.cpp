@@ -1,5 +1,6 @@
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
+#include "app/TerrainMenu.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/Renderer.h"
@@ -14,6 +15,9 @@
 #include <QDir>
 #include <QAction>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
 #include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
@@ -329,6 +333,46 @@ TEST_F(FerlowApp, NothingIsDrawnUnseenAndDrawingResumesWhenSeen)
     EXPECT_EQ(framesDrawnUnseen(unseenWhileUncovered), 0u);
     cover.hide();
     EXPECT_TRUE(drawsAgain());
+}
+
+} // namespace
+
+namespace {
+
+// Two files of one name are told apart by the nearest folders that differ.
+TEST(OpenRecent, LabelsTellFilesOfOneNameApart)
+{
+    EXPECT_EQ(TerrainMenu::recentLabels({"/a/maps/alps/heights.png", "/b/maps/andes/heights.png", "/c/x.png"}),
+              (QStringList{"heights.png — alps", "heights.png — andes", "x.png"}));
+    EXPECT_EQ(TerrainMenu::recentLabels({"/one/alps/h.png", "/two/alps/h.png"}),
+              (QStringList{"h.png — one/alps", "h.png — two/alps"}));
+}
+
+// Ten are kept, the five newest that still exist shown; Clear Menu forgets
+// them all.
+TEST_F(FerlowApp, OpenRecentShowsTheFiveNewestThatExistAndClears)
+{
+    QTemporaryDir folder;
+    QStringList paths;
+    for (int i = 0; i < 7; ++i) {
+        paths << folder.filePath(QStringLiteral("%1.png").arg(i));
+        QFile(paths.last()).open(QIODevice::WriteOnly);
+    }
+    SettingsStore& store = SettingsStore::standardUserDefaults();
+    store.setObject(paths, TerrainMenu::kRecentTerrainImagesKey);
+    QFile::remove(paths[1]);
+    QMenu* recent = nullptr;
+    for (QMenu* menu : interface->window()->menuBar()->findChildren<QMenu*>())
+        if (menu->title() == QStringLiteral("Open &Recent"))
+            recent = menu;
+    ASSERT_TRUE(recent);
+    emit recent->aboutToShow();
+    QStringList shown;
+    for (const QAction* item : recent->actions())
+        shown << item->text();
+    EXPECT_EQ(shown, (QStringList{"0.png", "2.png", "3.png", "4.png", "5.png", QString(), "Clear Menu"}));
+    recent->actions().last()->trigger();
+    EXPECT_FALSE(store.stringArrayForKey(TerrainMenu::kRecentTerrainImagesKey));
 }
 
 } // namespace
