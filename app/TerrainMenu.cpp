@@ -134,15 +134,18 @@ void TerrainMenu::startOpening(const QString& path, Source source, Failure tell)
     closeProgress();
     const float height = mView.getScene()->getFerlowHeight();
     mOpening = std::make_unique<BackgroundTask>([this, path, source, tell, height](BackgroundTask& task) {
-        TerrainImage::Control control;
-        control.cancelled = &task.cancelledFlag();
-        control.progress = [this, &task](double fraction) {
-            task.post([this, fraction] {
-                if (mProgress)
-                    mProgress->setValue(int(std::lround(fraction * kProgressSteps)));
-            });
+        // Posted only when the bar would move.
+        const ReadProgress progress = [this, &task, shown = -1](double fraction) mutable {
+            if (const int step = int(std::lround(fraction * kProgressSteps)); step != shown) {
+                shown = step;
+                task.post([this, step] {
+                    if (mProgress)
+                        mProgress->setValue(step);
+                });
+            }
+            return !task.isCancelled();
         };
-        TerrainImage::Opened opened = TerrainImage::open(path, Scene::kTerrainExtent, height, control);
+        TerrainImage::Opened opened = TerrainImage::open(path, Scene::kTerrainExtent, height, progress);
         return [this, path, source, tell, opened = std::move(opened)] { finishOpening(path, source, tell, opened); };
     });
     showProgress(path);

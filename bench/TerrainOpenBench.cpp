@@ -180,7 +180,7 @@ void readAndDecode(benchmark::State& state)
     QTemporaryDir folder;
     const QString path = writeHills(folder);
     for (auto _ : state)
-        benchmark::DoNotOptimize(BitmapImageRep::decode(*openImageFile(path).file, nullptr).bitmap->centredSquare());
+        benchmark::DoNotOptimize(BitmapImageRep::decode(*openImageFile(path).file, {}).bitmap->centredSquare());
 }
 
 void readDecodeAndBake(benchmark::State& state)
@@ -223,9 +223,11 @@ void openOnly(benchmark::State& state, QString (*write)(const QTemporaryDir&))
     double peak = 0.0;
     for (auto _ : state) {
         const double before = residentMegabytes();
-        TerrainImage::Control control;
-        control.progress = [&](double) { peak = std::max(peak, residentMegabytes() - before); };
-        if (!TerrainImage::open(path, Scene::kTerrainExtent, 14.0f, control).terrain)
+        const ReadProgress sample = [&](double) {
+            peak = std::max(peak, residentMegabytes() - before);
+            return true;
+        };
+        if (!TerrainImage::open(path, Scene::kTerrainExtent, 14.0f, sample).terrain)
             state.SkipWithError("the terrain did not open");
     }
     state.counters["peakResidentMB"] = peak;

@@ -44,8 +44,6 @@ void addToEach(const std::uint32_t* __restrict source, std::size_t count, std::u
         target[k] = source[k] + offset;
 }
 
-// The width W is used for both directions, so rows beyond the first W are
-// never read, but fewer than W rows would be read past their end.
 // Two triangles over the cell of these corners, as every cell of the mesh
 // is cut; returns where the next cell goes.
 std::uint32_t* writeCell(std::uint32_t* out, std::uint32_t corner, std::uint32_t right, std::uint32_t below,
@@ -78,6 +76,8 @@ std::uint32_t extendedIndex(std::int32_t n, std::int32_t i, std::int32_t j)
     return static_cast<std::uint32_t>(i * n + j);
 }
 
+// The width W is used for both directions, so rows beyond the first W are
+// never read, but fewer than W rows would be read past their end.
 bool coversSquare(const BitmapImageRep& bitmap)
 {
     return bitmap.pixelsHigh() >= bitmap.pixelsWide();

@@ -109,56 +109,50 @@ constexpr int kMaxSide = HeightField::kMaxGridSize;
 // How far an open has come once the heights are read; the bake takes the rest.
 constexpr double kReadShare = 0.7;
 
-ReadProgress readingProgress(const TerrainImage::Control& control)
+ReadProgress readingProgress(const ReadProgress& progress)
 {
-    return [&control](double fraction) {
-        control.report(fraction * kReadShare);
-        return !control.isCancelled();
-    };
+    return [&progress](double fraction) { return progress(fraction * kReadShare); };
 }
 
-Square readPicture(const QString& path, const TerrainImage::Control& control)
+Square readPicture(const QString& path, const ReadProgress& progress)
 {
     const RegularFile file = openImageFile(path);
     if (!file.file)
         return {nullptr, {}, file.failure};
-    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, control.cancelled);
-    if (control.isCancelled())
-        return {nullptr, {}, TerrainImage::kCancelled};
+    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, readingProgress(progress));
     if (!decoded.bitmap)
         return {nullptr, {}, decoded.failure};
-    control.report(kReadShare);
     return {decoded.bitmap->centredSquare(), {}, {}};
 }
 
-Square readElevation(const ElevationRaster& raster, const TerrainImage::Control& control)
+Square readElevation(const ElevationRaster& raster, const ReadProgress& progress)
 {
-    ElevationRaster::Heights read = raster.read(kMaxSide, readingProgress(control));
+    ElevationRaster::Heights read = raster.read(kMaxSide, readingProgress(progress));
     if (!read.samples)
         return {nullptr, {}, read.failure};
     return {std::move(read.samples), std::move(read.relief), {}};
 }
 
-Square readRaw(const QString& path, const TerrainImage::Control& control)
+Square readRaw(const QString& path, const ReadProgress& progress)
 {
-    const BitmapImageRep::Decoded decoded = RawHeightFile::read(path, kMaxSide, readingProgress(control));
+    const BitmapImageRep::Decoded decoded = RawHeightFile::read(path, kMaxSide, readingProgress(progress));
     return {decoded.bitmap, {}, decoded.failure};
 }
 
 // Elevation data goes to GDAL, and so does what Qt does not know but GDAL
 // does; everything else is read as a picture, as it always was.
-Square readSquare(const QString& path, const TerrainImage::Control& control)
+Square readSquare(const QString& path, const ReadProgress& progress)
 {
     if (RawHeightFile::claims(path))
-        return readRaw(path, control);
+        return readRaw(path, progress);
     const ElevationRaster::Opened raster = ElevationRaster::open(path);
     if (raster.raster && raster.raster->isElevation())
-        return readElevation(*raster.raster, control);
-    Square picture = readPicture(path, control);
+        return readElevation(*raster.raster, progress);
+    Square picture = readPicture(path, progress);
     if (picture.failure != BitmapImageRep::kNotAnImage)
         return picture;
     if (raster.raster)
-        return readElevation(*raster.raster, control);
+        return readElevation(*raster.raster, progress);
     if (!raster.failure.isEmpty())
         picture.failure = raster.failure;
     return picture;
@@ -202,17 +196,16 @@ TerrainImage::TerrainImage(QString path, std::shared_ptr<const BitmapImageRep> h
 {
 }
 
-TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height, const Control& control)
+TerrainImage::Opened TerrainImage::open(const QString& path, float extent, float height, const ReadProgress& progress)
 {
-    Square square = readSquare(path, control);
-    if (control.isCancelled())
-        return {nullptr, kCancelled};
+    Square square = readSquare(path, progress);
     if (!square.heights)
         return {nullptr, square.failure};
+    if (!progress(kReadShare))
+        return {nullptr, kReadingStopped};
     std::vector<QImage> lightMap = bakedLightMap(worldHeights(*square.heights, extent, height), extent);
-    if (control.isCancelled())
-        return {nullptr, kCancelled};
-    control.report(1.0);
+    if (!progress(1.0))
+        return {nullptr, kReadingStopped};
     auto terrain = std::shared_ptr<TerrainImage>(new TerrainImage(
         QFileInfo(path).absoluteFilePath(), std::move(square.heights), std::move(square.relief), std::move(lightMap)));
     terrain->mBakedHeight = height;

@@ -4,8 +4,6 @@
 
 #include <QImage>
 #include <QString>
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,27 +41,16 @@ public:
         // Ferlow can read").
         QString failure;
     };
-    // What an open running off the main thread is told and asked: how far
-    // it is (0 to 1; called from the opening thread) and whether the user
-    // has given up, in which case it returns as soon as it can with the
-    // failure kCancelled.
-    struct Control {
-        std::function<void(double fraction)> progress;
-        const std::atomic<bool>* cancelled = nullptr;
-        bool isCancelled() const { return cancelled && cancelled->load(std::memory_order_relaxed); }
-        void report(double fraction) const
-        {
-            if (progress)
-                progress(fraction);
-        }
-    };
-    static inline const QString kCancelled = QStringLiteral("the opening was cancelled");
-
     // The file at path, its light map baked for a terrain extent world units
     // across and height high (the scene's scale when it is opened). Safe on
-    // any thread.
-    static Opened open(const QString& path, float extent, float height, const Control& control);
-    static Opened open(const QString& path, float extent, float height) { return open(path, extent, height, Control()); }
+    // any thread. progress is told how far the open is (0 to 1, from the
+    // opening thread); once it answers no, the open ends as soon as it can
+    // with the failure kReadingStopped.
+    static Opened open(const QString& path, float extent, float height, const ReadProgress& progress);
+    static Opened open(const QString& path, float extent, float height)
+    {
+        return open(path, extent, height, [](double) { return true; });
+    }
 
     // The absolute path it was opened from and the file's name.
     const QString& path() const { return mPath; }

@@ -27,7 +27,6 @@ public:
 
     void cancel() { mCancelled.store(true, std::memory_order_relaxed); }
     bool isCancelled() const { return mCancelled.load(std::memory_order_relaxed); }
-    const std::atomic<bool>& cancelledFlag() const { return mCancelled; }
     // Until the continuation has run (or the task was cancelled).
     bool isRunning() const { return !mFinished && !isCancelled(); }
 

@@ -230,31 +230,42 @@ bool isDamagedPng(QIODevice& device)
     return damaged;
 }
 
-// The decoders read from a device and cannot be stopped otherwise: a read
-// that fails makes them give up.
-class CancellableDevice : public QIODevice {
+// The decoders read from a device and tell nothing of their progress, nor
+// can they be stopped otherwise: how far they have read is their progress,
+// and a read that fails makes them give up. Told every thousandth of the
+// file, not at each of the decoder's small reads.
+class ProgressDevice : public QIODevice {
 public:
-    CancellableDevice(QIODevice& source, const std::atomic<bool>* cancelled)
+    ProgressDevice(QIODevice& source, const ReadProgress& progress)
         : mSource(source)
-        , mCancelled(cancelled)
+        , mProgress(progress)
+        , mReportEvery(std::max<qint64>(1, source.size() / kReports))
     {
         open(QIODevice::ReadOnly);
     }
     qint64 size() const override { return mSource.size(); }
     bool seek(qint64 position) override { return QIODevice::seek(position) && mSource.seek(position); }
+    bool stopped() const { return mStopped; }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (mCancelled && mCancelled->load(std::memory_order_relaxed))
-            return -1;
-        return mSource.read(data, maxSize);
+        const qint64 position = mSource.pos();
+        if (mProgress && position >= mNextReport) {
+            mNextReport = position + mReportEvery;
+            mStopped = mStopped || !mProgress(double(position) / double(size()));
+        }
+        return mStopped ? -1 : mSource.read(data, maxSize);
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
+    static constexpr qint64 kReports = 1000;
     QIODevice& mSource;
-    const std::atomic<bool>* mCancelled;
+    const ReadProgress& mProgress;
+    qint64 mReportEvery;
+    qint64 mNextReport = 0;
+    bool mStopped = false;
 };
 
 const QString kDamaged = QStringLiteral("the image is damaged or incomplete");
@@ -303,17 +314,17 @@ BitmapImageRep::Decoded BitmapImageRep::decode(const QByteArray& data)
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return decode(buffer, nullptr);
+    return decode(buffer, {});
 }
 
-BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const std::atomic<bool>* cancelled)
+BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const ReadProgress& progress)
 {
     if (source.size() == 0)
         return {nullptr, QStringLiteral("the file is empty")};
     if (isDamagedPng(source))
         return {nullptr, kDamaged};
     const DecoderMessagesAside aside;
-    CancellableDevice device(source, cancelled);
+    ProgressDevice device(source, progress);
     QImageReader reader(&device);
     // As every image viewer shows it: a camera's JPEG stored sideways with
     // its EXIF orientation comes upright.
@@ -325,7 +336,7 @@ BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const std::ato
         return {nullptr, tooLarge(announced)};
     QImage decoded;
     if (!reader.read(&decoded))
-        return {nullptr, readFailure(reader)};
+        return {nullptr, device.stopped() ? kReadingStopped : readFailure(reader)};
     if (!fitsLimits(decoded.size()))
         return {nullptr, tooLarge(decoded.size())};
     const int width = decoded.width();

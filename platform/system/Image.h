@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QImage>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,9 +41,11 @@ public:
     };
     static Decoded decode(const QByteArray& data);
     // Read from source as the decoder goes, so that a large file is never
-    // held whole beside its pixels. Once *cancelled is set the decoder reads
-    // no more and the outcome is a failure, soon, however large the image.
-    static Decoded decode(QIODevice& source, const std::atomic<bool>* cancelled);
+    // held whole beside its pixels; progress is told how much of it has been
+    // read, and once it answers no the decoder reads no more and the outcome
+    // is kReadingStopped, soon, however large the image. An empty progress
+    // lets it read to the end.
+    static Decoded decode(QIODevice& source, const ReadProgress& progress);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);

@@ -231,10 +231,9 @@ TEST(TerrainImage, ElevationDataAndRawHeightsStopWhenAsked)
     QTemporaryDir folder;
     for (const QString& path : {writeFile(folder.filePath("N33W098.hgt"), hgtBytes(1201)),
                                 writeFile(folder.filePath("big.r16"), QByteArray(2 * 3000 * 3000, '\1'))}) {
-        std::atomic<bool> cancelled = false;
         int reports = 0;
-        TerrainImage::Control control{[&](double) { cancelled = ++reports > 0; }, &cancelled};
-        EXPECT_EQ(TerrainImage::open(path, kExtent, kHeight, control).failure, TerrainImage::kCancelled);
+        const ReadProgress stop = [&](double) { return ++reports == 0; };
+        EXPECT_EQ(TerrainImage::open(path, kExtent, kHeight, stop).failure, kReadingStopped);
         EXPECT_LE(reports, 2) << path.toStdString();
     }
 }
