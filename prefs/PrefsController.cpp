@@ -71,13 +71,18 @@ void PrefsController::awakeFromNib()
 
 void PrefsController::takeValue(SceneSettingId id, const QVariant& value, bool moveSlider)
 {
+    showValue(id, value, moveSlider);
+    sceneSetting(id).write(store(), value);
+}
+
+void PrefsController::showValue(SceneSettingId id, const QVariant& value, bool moveSlider)
+{
     const SceneSetting& setting = sceneSetting(id);
     const PreferencesPanel::SettingRow& row = mPanel->row(id);
     row.textField->setStringValue(setting.text(value));
     setting.apply(scene(), value);
     if (moveSlider)
         moveSliderTo(setting, *row.slider, value);
-    setting.write(store(), value);
 }
 
 void PrefsController::setAnimationSpeed(float speed)
@@ -218,9 +223,11 @@ void PrefsController::offerTrueProportions()
         range.steps = int(std::ceil((*trueHeight - range.min) / step));
         range.max = range.min + step * range.steps;
     }
-    Slider& slider = *mPanel->row(SceneSettingId::FerlowHeight).slider;
-    slider.setRange(range.min, range.max, range.steps);
-    moveSliderTo(height, slider, height.read(store()));
+    mPanel->row(SceneSettingId::FerlowHeight).slider->setRange(range.min, range.max, range.steps);
+    // What the store holds, within this terrain's range: a scale kept for a
+    // terrain's true proportions flies again with it, and beyond another
+    // terrain's slider flies at the slider's end.
+    showValue(SceneSettingId::FerlowHeight, height.read(store(), range), true);
     mPanel->trueProportionsButton->setEnabled(trueHeight.has_value());
 }
 

@@ -67,6 +67,8 @@ private:
     // A new value of a setting with a slider, from its slider or from a key;
     // moveSlider when the slider is not where the value came from.
     void takeValue(SceneSettingId id, const QVariant& value, bool moveSlider);
+    // The same shown and flown, but not stored.
+    void showValue(SceneSettingId id, const QVariant& value, bool moveSlider);
     void selectValue(SceneSettingId id, Slider* sender);
     void refresh(SceneSetting::Refresh refresh);
     void pausedRedraw();

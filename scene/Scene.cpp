@@ -26,7 +26,7 @@ Scene::~Scene() = default;
 void Scene::readSettings(const SettingsStore& store)
 {
     for (const SceneSetting& setting : kSceneSettings)
-        setting.apply(*this, setting.read(store));
+        setting.apply(*this, setting.readReporting(store));
 }
 
 std::array<float, 4> Scene::fogColourFromSetting(const QVariant& setting)

@@ -3,7 +3,9 @@
 #include "terrain/HeightField.h"
 
 #include "platform/system/SettingsStore.h"
+#include "platform/system/SystemLog.h"
 
+#include <QStringList>
 #include <QVariantList>
 #include <algorithm>
 #include <cmath>
@@ -21,9 +23,40 @@ std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key
     return number;
 }
 
+// A stored value, or a colour's numbers, as the log shows them.
+QString numbers(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QVariantList)
+        return value.toString();
+    QStringList texts;
+    for (const QVariant& number : value.toList())
+        texts << number.toString();
+    return texts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
-QVariant SceneSetting::read(const SettingsStore& store) const
+QVariant SceneSetting::read(const SettingsStore& store, const Range& within) const
+{
+    return usable(stored(store), within);
+}
+
+QVariant SceneSetting::readReporting(const SettingsStore& store) const
+{
+    const QVariant value = stored(store);
+    const Range within = widestRange();
+    const QVariant used = usable(value, within);
+    if (used != value) {
+        const double low = type == Type::Colour ? 0.0 : within.min;
+        const double high = type == Type::Colour ? 1.0 : within.max;
+        systemLog(QStringLiteral("Ferlow: %1=%2 in the settings lies outside %3 to %4; using %5")
+                      .arg(key, numbers(store.objectForKey(key)), QString::number(low), QString::number(high), numbers(used))
+                      .toStdString());
+    }
+    return used;
+}
+
+QVariant SceneSetting::stored(const SettingsStore& store) const
 {
     switch (type) {
     case Type::Float:
@@ -38,6 +71,25 @@ QVariant SceneSetting::read(const SettingsStore& store) const
         return {};
     }
     return {};
+}
+
+QVariant SceneSetting::usable(const QVariant& value, const Range& within) const
+{
+    switch (type) {
+    case Type::Float:
+        return std::clamp(value.toFloat(), float(within.min), float(within.max));
+    case Type::Integer:
+        return std::clamp(value.toInt(), std::int32_t(within.min), std::int32_t(within.max));
+    case Type::Colour: {
+        if (!value.isValid())
+            return value;
+        QVariantList components = value.toList();
+        for (QVariant& component : components)
+            component = std::clamp(component.toDouble(), 0.0, 1.0);
+        return components;
+    }
+    }
+    return value;
 }
 
 void SceneSetting::write(SettingsStore& store, const QVariant& value) const
@@ -107,6 +159,11 @@ SceneSetting::Range SceneSetting::sliderRange(int heightImageWidth) const
     const int finest = std::min(heightImageWidth, HeightField::kMaxGridSize);
     const double max = std::max(static_cast<double>(finest), range.max);
     return {range.min, max, static_cast<int>(max - range.min)};
+}
+
+SceneSetting::Range SceneSetting::widestRange() const
+{
+    return sliderRange(HeightField::kMaxGridSize);
 }
 
 float SceneSetting::raised(float value) const

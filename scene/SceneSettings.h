@@ -83,9 +83,17 @@ struct SceneSetting {
     void (Scene::*setInteger)(std::int32_t) = nullptr;
     void (Scene::*setColour)(float, float, float, float) = nullptr;
 
-    // The stored value, or the registered default; a missing one reads as 0
-    // (an invalid QVariant for a colour).
-    QVariant read(const SettingsStore& store) const;
+    // The stored value, or the registered default, brought into `within`
+    // (a colour's components into 0 to 1): a hand-edited -14 or 1e6 would
+    // turn the terrain over or break the picture. A missing value reads as
+    // 0 (an invalid QVariant for a colour). The store keeps what it holds.
+    QVariant read(const SettingsStore& store, const Range& within) const;
+    // The same within the widest range the panel's slider has for any
+    // terrain it knows from the start.
+    QVariant read(const SettingsStore& store) const { return read(store, widestRange()); }
+    // The same, with one line in the log where the value had to be brought
+    // into range: what was stored and what is used.
+    QVariant readReporting(const SettingsStore& store) const;
     void write(SettingsStore& store, const QVariant& value) const;
     // Hands a value in the stored form to the Scene's setter.
     void apply(Scene& scene, const QVariant& value) const;
@@ -103,9 +111,16 @@ struct SceneSetting {
 
     // The slider's range, given the height image's width.
     Range sliderRange(int heightImageWidth) const;
+    // The same for the widest height image the mesh follows.
+    Range widestRange() const;
     // One key step up or down from the Scene's value, within the bounds.
     float raised(float value) const;
     float lowered(float value) const;
+
+private:
+    // The stored value, or the registered default, as it is.
+    QVariant stored(const SettingsStore& store) const;
+    QVariant usable(const QVariant& value, const Range& within) const;
 };
 
 // Fog density is kept in hundredths of what OpenGL is given.

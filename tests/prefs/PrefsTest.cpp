@@ -219,10 +219,10 @@ TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
 {
     start();
     QTemporaryDir folder;
-    constexpr int kSide = 1201; // an SRTM tile, 93 x 111 km at 33° N, 236 to 1076 m
+    constexpr int kSide = 1201; // an SRTM tile, 93 x 111 km at 33° N, -30 to 32 km
     QByteArray tile(2 * kSide * kSide, Qt::Uninitialized);
     for (int i = 0; i < kSide * kSide; ++i) {
-        const int metres = i % kSide == 0 ? 236 : 1076;
+        const int metres = i % kSide == 0 ? -30000 : 32000;
         tile[2 * i] = char(metres >> 8);
         tile[2 * i + 1] = char(metres & 0xff);
     }
@@ -238,10 +238,17 @@ TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
     panel().trueProportionsButton->click();
     EXPECT_EQ(scene().getFerlowHeight(), *trueHeight);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), *trueHeight);
-    EXPECT_NEAR(*trueHeight, 100.0f * 840.0f / 101955.0f, 0.01f);
+    EXPECT_NEAR(*trueHeight, 100.0f * 62000.0f / 101955.0f, 0.1f);
 
+    // Beyond the built-in terrain's slider: flown at its end, kept in the
+    // store, and flown again with the terrain it was chosen for.
     menu.openBuiltInTerrain();
     EXPECT_FALSE(panel().trueProportionsButton->isEnabled());
+    EXPECT_EQ(scene().getFerlowHeight(), 40.0f);
+    EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), *trueHeight);
+    menu.openTerrain(file.fileName(), TerrainMenu::Failure::StandardError);
+    ASSERT_TRUE(waitUntil([&] { return scene().terrain() != nullptr; }));
+    EXPECT_EQ(scene().getFerlowHeight(), *trueHeight);
 }
 
 TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
