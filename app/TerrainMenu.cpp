@@ -1,6 +1,7 @@
 #include "app/TerrainMenu.h"
 
 #include "platform/system/BackgroundTask.h"
+#include "platform/system/FilePath.h"
 #include "platform/system/Image.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
@@ -51,26 +52,15 @@ QString droppedFile(const QMimeData* data)
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile())
-            return url.toLocalFile();
+        if (const QString path = FilePath::fromUrl(url); !path.isEmpty())
+            return path;
     return {};
-}
-
-// A file manager may hand over a file:// URL rather than a path.
-QString localPath(const QString& pathOrUrl)
-{
-    if (pathOrUrl.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QUrl url(pathOrUrl);
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return pathOrUrl;
 }
 
 QString displayName(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
+    return FilePath::forDisplay(name.isEmpty() ? path : name);
 }
 
 // Progress shows only for an opening that lasts: most are done before.
@@ -114,14 +104,14 @@ void TerrainMenu::openAtStart(const QString& commandLineFile)
 {
     showTitle();
     if (!commandLineFile.isEmpty())
-        startOpening(localPath(commandLineFile), Source::Chosen, Failure::StandardError);
+        startOpening(FilePath::fromStored(commandLineFile), Source::Chosen, Failure::StandardError);
     else if (const QString stored = mStore.objectForKey(kTerrainImageKey).toString(); !stored.isEmpty())
-        startOpening(stored, Source::Stored, Failure::StandardError);
+        startOpening(FilePath::fromStored(stored), Source::Stored, Failure::StandardError);
 }
 
 void TerrainMenu::openTerrain(const QString& path, Failure tell)
 {
-    startOpening(localPath(path), Source::Chosen, tell);
+    startOpening(FilePath::fromStored(path), Source::Chosen, tell);
 }
 
 // The height scale is the one of the moment the opening starts: the light
@@ -157,7 +147,7 @@ void TerrainMenu::finishOpening(const QString& path, Source source, Failure tell
     if (!opened.terrain) {
         if (source == Source::Stored)
             systemLog(QStringLiteral("Ferlow: the terrain %1 could not be opened (%2); flying the built-in terrain")
-                          .arg(path, opened.failure)
+                          .arg(FilePath::forDisplay(path), opened.failure)
                           .toStdString());
         else
             tellFailure(path, opened.failure, tell);
@@ -165,7 +155,7 @@ void TerrainMenu::finishOpening(const QString& path, Source source, Failure tell
         return;
     }
     if (source == Source::Chosen) {
-        mStore.setObject(opened.terrain->path(), kTerrainImageKey);
+        mStore.setObject(FilePath::toStored(opened.terrain->path()), kTerrainImageKey);
         remember(opened.terrain->path());
     }
     fly(opened.terrain);
@@ -229,22 +219,22 @@ void TerrainMenu::openTerrainWithDialog()
 {
     const auto& current = mView.getScene()->terrain();
     const QString folder = current ? QFileInfo(current->path()).absolutePath() : QString();
-    const QString path = QFileDialog::getOpenFileName(
-        &mWindow, QStringLiteral("Open Terrain"), folder,
+    const QUrl url = QFileDialog::getOpenFileUrl(
+        &mWindow, QStringLiteral("Open Terrain"), QUrl::fromLocalFile(folder),
         QStringLiteral("Elevation data and images (%1 %2);;Elevation data (%1);;Images (%2);;All files (*)")
             .arg(kElevationPatterns, readableImagePatterns()));
     // Keys work again without a click once the dialog is gone: where no
     // window manager hands the keyboard back, it would stay with nobody.
     mWindow.activateWindow();
-    if (!path.isEmpty())
+    if (const QString path = FilePath::fromUrl(url); !path.isEmpty())
         openTerrain(path, Failure::MessageBox);
 }
 
 QStringList TerrainMenu::recentTerrains() const
 {
     QStringList existing;
-    for (const QString& path : mStore.stringArrayForKey(kRecentTerrainImagesKey).value_or(QStringList()))
-        if (existing.size() < kRecentCount && QFileInfo(path).isFile())
+    for (const QString& stored : mStore.stringArrayForKey(kRecentTerrainImagesKey).value_or(QStringList()))
+        if (const QString path = FilePath::fromStored(stored); existing.size() < kRecentCount && FilePath::isFile(path))
             existing << path;
     return existing;
 }
@@ -286,8 +276,9 @@ void TerrainMenu::fly(std::shared_ptr<const TerrainImage> terrain)
 void TerrainMenu::remember(const QString& path)
 {
     QStringList recent = mStore.stringArrayForKey(kRecentTerrainImagesKey).value_or(QStringList());
-    recent.removeAll(path);
-    recent.prepend(path);
+    const QString stored = FilePath::toStored(path);
+    recent.removeAll(stored);
+    recent.prepend(stored);
     mStore.setObject(recent.mid(0, kRecentKept), kRecentTerrainImagesKey);
 }
 
@@ -307,8 +298,8 @@ void TerrainMenu::fillRecentMenu()
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const QString path = paths[i];
         QAction* item = mRecentMenu->addAction(labels[i], this, [this, path] { openTerrain(path, Failure::MessageBox); });
-        item->setToolTip(path);
-        item->setStatusTip(path);
+        item->setToolTip(FilePath::forDisplay(path));
+        item->setStatusTip(FilePath::forDisplay(path));
     }
     if (paths.isEmpty())
         mRecentMenu->addAction(QStringLiteral("No Recent Terrains"))->setEnabled(false);
@@ -333,7 +324,7 @@ QStringList TerrainMenu::recentLabels(const QStringList& paths)
             if (other != path && QFileInfo(other).fileName() == name)
                 namesakes << other;
         if (namesakes.isEmpty()) {
-            labels << name;
+            labels << FilePath::forDisplay(name);
             continue;
         }
         const qsizetype most = QFileInfo(path).absolutePath().count(QLatin1Char('/'));
@@ -342,7 +333,7 @@ QStringList TerrainMenu::recentLabels(const QStringList& paths)
                    return folders(other, depth) == folders(path, depth);
                }))
             ++depth;
-        labels << QStringLiteral("%1 — %2").arg(name, folders(path, depth));
+        labels << FilePath::forDisplay(QStringLiteral("%1 — %2").arg(name, folders(path, depth)));
     }
     return labels;
 }

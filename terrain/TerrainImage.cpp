@@ -1,6 +1,7 @@
 #include "terrain/TerrainImage.h"
 
 #include "platform/gl/TextureLoader.h"
+#include "platform/system/FilePath.h"
 #include "platform/system/Image.h"
 #include "platform/system/RawHeightFile.h"
 #include "terrain/HeightField.h"
@@ -260,5 +261,5 @@ float TerrainImage::rideHeight(float x, float z) const
 
 QString TerrainImage::name() const
 {
-    return QFileInfo(mPath).fileName();
+    return FilePath::forDisplay(QFileInfo(mPath).fileName());
 }

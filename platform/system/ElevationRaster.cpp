@@ -1,5 +1,6 @@
 #include "platform/system/ElevationRaster.h"
 
+#include "platform/system/FilePath.h"
 #include "platform/system/SystemLog.h"
 
 #include <cpl_conv.h>
@@ -8,7 +9,6 @@
 #include <gdal_priv.h>
 #include <ogr_srs_api.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
@@ -349,7 +349,7 @@ ElevationRaster::Opened ElevationRaster::open(const QString& path)
     registerDrivers();
     const GdalMessages messages;
     const GDALDatasetH dataset =
-        GDALOpenEx(QFile::encodeName(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+        GDALOpenEx(FilePath::toNative(path).constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
     if (!dataset && !messages.gist().isEmpty())
         return {nullptr, unreadable(messages)};
     // GDAL knows an SRTM tile by its name and size, and passes over one cut

@@ -1,5 +1,6 @@
 #include "platform/system/Image.h"
 
+#include "platform/system/FilePath.h"
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SystemLog.h"
 
@@ -376,7 +377,7 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
 
 RegularFile openRegularFile(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = FilePath::toNative(path);
     // Opened without blocking and checked on the descriptor, so that a FIFO
     // put in the file's place after a check by name cannot hang the reader.
     const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QUrl>
 #include <X11/keysym.h>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
@@ -214,6 +215,30 @@ TEST(Terrain, TheCommandLineFliesNamesAndRemembersTheFileForTheNextStart)
     const auto tile = startWith({QUrl::fromLocalFile(writeSrtmTile(folder)).toString()});
     ASSERT_FALSE(testing::Test::HasFatalFailure());
     EXPECT_TRUE(windowTitled(QStringLiteral("Ferlow — N33W098.hgt (93 × 111 km, 236–1076 m)")));
+}
+
+// A name that is no UTF-8, Latin-1 "café.png", valid on Linux: it flies from
+// the command line (through a shell: QProcess would lose its byte) and, from
+// the settings, at the next start.
+TEST(Terrain, ANameThatIsNoUtf8FliesFromTheCommandLineAndTheNextStart)
+{
+    QTemporaryDir folder;
+    const QByteArray latin1 = QFile::encodeName(folder.path()) + "/caf\xe9.png";
+    ASSERT_EQ(::rename(QFile::encodeName(writeTerrain(folder, QStringLiteral("ridges.png"))), latin1), 0);
+    const QString title = QStringLiteral("Ferlow — caf\uFFFD.png");
+    const QString url = QStringLiteral("file://") + QString::fromLatin1(latin1.toPercentEncoding("/"));
+    {
+        FerlowRun run(desktop(), [](const QString&) {}, {}, QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1/caf$(printf '\\351').png\""),
+                       QStringLiteral(FERLOW_PROGRAM), folder.path()});
+        run.waitUntilFlying();
+        ASSERT_FALSE(testing::Test::HasFatalFailure());
+        EXPECT_TRUE(windowTitled(title)) << run.log().toStdString();
+        EXPECT_TRUE(storedBecomes(run, kKey, url));
+    }
+    const auto restarted = startWith({}, {{kKey, url}});
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    EXPECT_TRUE(windowTitled(title)) << restarted->log().toStdString();
 }
 
 // Gone by the next start: the built-in terrain flies, one line says why, and
