@@ -5,7 +5,6 @@
 #include "platform/toolkit/Controls.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -31,6 +30,52 @@ bool isStretched(const DisplayModeDictionary& mode)
 {
     return (mode.value(QString::fromLatin1(DisplayModeKey::IOFlags)).toLongLong() & ResolutionMenu::kStretchedFlag)
         != 0;
+}
+
+// Items of one size read alike but for their rate; the menu holds a single
+// depth, so depth never tells two apart.
+bool sameSize(const DisplayModeDictionary& a, const DisplayModeDictionary& b)
+{
+    using namespace DisplayModeKey;
+    return modeValue(a, Width) == modeValue(b, Width) && modeValue(a, Height) == modeValue(b, Height)
+        && isStretched(a) == isStretched(b);
+}
+
+double refreshRate(const DisplayModeDictionary& mode)
+{
+    return mode.value(QString::fromLatin1(DisplayModeKey::RefreshRate)).toDouble();
+}
+
+// Tenths of a hertz are the finest a title shows.
+int refreshTenths(const DisplayModeDictionary& mode)
+{
+    return qRound(refreshRate(mode) * 10);
+}
+
+// Modes of one size whose rates agree to a tenth would be items no one can
+// tell apart.
+bool readAlike(const DisplayModeDictionary& a, const DisplayModeDictionary& b)
+{
+    return sameSize(a, b) && refreshTenths(a) == refreshTenths(b);
+}
+
+// The title of `mode`, one of `modes`: the rate is added only where the size
+// alone would read as another item's, in whole hertz unless that too would.
+QString title(const DisplayModeDictionary& mode, const std::vector<DisplayModeDictionary>& modes)
+{
+    using namespace DisplayModeKey;
+    const QString size = QString::asprintf(isStretched(mode) ? "%d x %d (Stretched)" : "%d x %d",
+                                           modeValue(mode, Width), modeValue(mode, Height));
+    const auto alsoOfSize = [&](const DisplayModeDictionary& other) {
+        return &other != &mode && sameSize(other, mode);
+    };
+    if (std::ranges::none_of(modes, alsoOfSize))
+        return size;
+    const int hertz = qRound(refreshRate(mode));
+    const auto sameHertz = [&](const auto& other) { return alsoOfSize(other) && qRound(refreshRate(other)) == hertz; };
+    if (std::ranges::any_of(modes, sameHertz))
+        return size + QString::asprintf(", %.1f Hz", refreshTenths(mode) / 10.0);
+    return size + QString::asprintf(", %d Hz", hertz);
 }
 
 } // namespace
@@ -65,8 +110,13 @@ void ResolutionMenu::createResolutionMenu()
     const std::vector<DisplayModeDictionary> available = services.displayAvailableModes(services.mainDisplayID());
     mDisplayModes.clear();
     const int depth = originalMode ? modeValue(*originalMode, BitsPerPixel) : 0;
-    std::copy_if(available.begin(), available.end(), std::back_inserter(mDisplayModes),
-                 [depth](const DisplayModeDictionary& mode) { return modeValue(mode, BitsPerPixel) == depth; });
+    // Of modes that read alike, the first in the platform's order stands for
+    // them all.
+    for (const DisplayModeDictionary& mode : available) {
+        if (modeValue(mode, BitsPerPixel) == depth
+            && std::ranges::none_of(mDisplayModes, [&](const auto& kept) { return readAlike(kept, mode); }))
+            mDisplayModes.push_back(mode);
+    }
     // Stable, so that modes alike in all three keys keep the platform's order.
     std::stable_sort(mDisplayModes.begin(), mDisplayModes.end(),
                      [](const auto& a, const auto& b) { return compareDisplayModes(a, b) < 0; });
@@ -77,16 +127,17 @@ void ResolutionMenu::createResolutionMenu()
     mResolutionPopUpButton->addSeparatorItem();
     mResolutionPopUpButton->selectItemAtIndex(0);
 
-    for (std::size_t i = 0; i < mDisplayModes.size(); ++i) {
-        const DisplayModeDictionary& mode = mDisplayModes[i];
-        const int w = modeValue(mode, Width);
-        const int h = modeValue(mode, Height);
-        const bool stretched = isStretched(mode);
-        mResolutionPopUpButton->addItemWithTitle(
-            QString::asprintf(stretched ? "%d x %d (Stretched)" : "%d x %d", w, h));
-        if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
-            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
-    }
+    for (const DisplayModeDictionary& mode : mDisplayModes)
+        mResolutionPopUpButton->addItemWithTitle(title(mode, mDisplayModes));
+    // The keys hold no rate: a stored size selects the first of its items,
+    // the one the platform ranks highest (the X server lists the preferred
+    // mode first, then higher rates before lower).
+    const auto stored = std::ranges::find_if(mDisplayModes, [&](const DisplayModeDictionary& mode) {
+        return storedWidth == modeValue(mode, Width) && storedHeight == modeValue(mode, Height)
+            && storedStretched == isStretched(mode);
+    });
+    if (stored != mDisplayModes.end())
+        mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(stored - mDisplayModes.begin()) + 2);
 
     // Full screen uses the chosen mode only where the display can switch.
     if (!services.canSwitchModes()) {

@@ -10,10 +10,13 @@ class PopUpButton;
 
 // The full-screen resolution pop-up of the preferences panel: first an item
 // that keeps the display's mode, a separator, then the display's modes at
-// its current depth, smallest first. The choice is stored under
-// "FullScreenWidth", "FullScreenHeight" (integers) and "FullScreenStretched"
-// (bool); 0, 0 and false keep the display's mode. A reset of the scene
-// settings leaves the choice alone.
+// its current depth, smallest first, each titled by its size and, where
+// another has the same size, its refresh rate; modes that would read the
+// same make one item. The choice is stored under "FullScreenWidth",
+// "FullScreenHeight" (integers) and "FullScreenStretched" (bool); 0, 0 and
+// false keep the display's mode. A size stored selects the first of its
+// items: the keys hold no rate. A reset of the scene settings leaves the
+// choice alone.
 class ResolutionMenu {
 public:
     static constexpr std::int64_t kStretchedFlag = 0x800;

@@ -78,6 +78,20 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
     EXPECT_EQ(currentSize(), original);
 }
 
+// The server's own modes hold 640 x 480 at four rates, xorg-dummy.conf 960 x 600 at three.
+TEST_F(FullScreenOnXorg, ResolutionMenuTellsModesOfOneSizeApartByTheirRate)
+{
+    FerlowInterface interface;
+    wakeInterface(interface);
+    const PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    QStringList titles;
+    for (int item = 2; item < menu.numberOfItems(); ++item)
+        titles.append(menu.itemTitleAtIndex(item));
+    EXPECT_EQ(titles.filter(QStringLiteral("960 x 600")).join(QStringLiteral("; ")).toStdString(),
+              "960 x 600, 75 Hz; 960 x 600, 60.0 Hz; 960 x 600, 59.9 Hz");
+    EXPECT_EQ(titles.removeDuplicates(), 0) << titles.join(QStringLiteral("; ")).toStdString();
+}
+
 // The child flies full screen at 800 x 600; it is ended by a signal.
 void endFullScreenChildWith(int signal, QSize original)
 {

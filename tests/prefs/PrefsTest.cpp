@@ -409,19 +409,20 @@ TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
     EXPECT_TRUE(menu.toolTip().isEmpty());
 }
 
-TEST_F(Prefs, TwoRefreshRatesGiveTwoItemsAndTheLastMatchIsSelected)
+TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheFirstMatchIsSelected)
 {
     SettingsStore& store = SettingsStore::standardUserDefaults();
     store.setInteger(1024, QStringLiteral("FullScreenWidth"));
     store.setInteger(768, QStringLiteral("FullScreenHeight"));
     store.setBool(false, QStringLiteral("FullScreenStretched"));
-    useModes({displayMode(1024, 768, 24, false, 60), displayMode(1024, 768, 24, false, 75), displayMode(800, 600, 24)}, displayMode(800, 600, 24),
-             true);
+    useModes({displayMode(1024, 768, 24, false, 75), displayMode(1024, 768, 24, false, 60), displayMode(800, 600, 24),
+              displayMode(1024, 768, 24, false, 74.98)}, displayMode(800, 600, 24), true);
     start();
     PopUpButton& menu = *panel().resolutionPopUpButton;
     ASSERT_EQ(menu.numberOfItems(), 5);
-    EXPECT_EQ(menu.itemTitleAtIndex(3), menu.itemTitleAtIndex(4));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 4);
+    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1024 x 768, 75 Hz"));
+    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768, 60 Hz"));
+    EXPECT_EQ(menu.indexOfSelectedItem(), 3);
     EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 75.0);
 }
 
