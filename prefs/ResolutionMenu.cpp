@@ -127,17 +127,15 @@ void ResolutionMenu::createResolutionMenu()
     mResolutionPopUpButton->addSeparatorItem();
     mResolutionPopUpButton->selectItemAtIndex(0);
 
-    for (const DisplayModeDictionary& mode : mDisplayModes)
+    for (std::size_t i = 0; i < mDisplayModes.size(); ++i) {
+        const DisplayModeDictionary& mode = mDisplayModes[i];
+        const int w = modeValue(mode, Width);
+        const int h = modeValue(mode, Height);
+        const bool stretched = isStretched(mode);
         mResolutionPopUpButton->addItemWithTitle(title(mode, mDisplayModes));
-    // The keys hold no rate: a stored size selects the first of its items,
-    // the one the platform ranks highest (the X server lists the preferred
-    // mode first, then higher rates before lower).
-    const auto stored = std::ranges::find_if(mDisplayModes, [&](const DisplayModeDictionary& mode) {
-        return storedWidth == modeValue(mode, Width) && storedHeight == modeValue(mode, Height)
-            && storedStretched == isStretched(mode);
-    });
-    if (stored != mDisplayModes.end())
-        mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(stored - mDisplayModes.begin()) + 2);
+        if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
+            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
+    }
 
     // Full screen uses the chosen mode only where the display can switch.
     if (!services.canSwitchModes()) {

@@ -14,8 +14,7 @@ class PopUpButton;
 // another has the same size, its refresh rate; modes that would read the
 // same make one item. The choice is stored under "FullScreenWidth",
 // "FullScreenHeight" (integers) and "FullScreenStretched" (bool); 0, 0 and
-// false keep the display's mode. A size stored selects the first of its
-// items: the keys hold no rate. A reset of the scene settings leaves the
+// false keep the display's mode. A reset of the scene settings leaves the
 // choice alone.
 class ResolutionMenu {
 public:

@@ -409,7 +409,7 @@ TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
     EXPECT_TRUE(menu.toolTip().isEmpty());
 }
 
-TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheFirstMatchIsSelected)
+TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheLastMatchIsSelected)
 {
     SettingsStore& store = SettingsStore::standardUserDefaults();
     store.setInteger(1024, QStringLiteral("FullScreenWidth"));
@@ -422,8 +422,8 @@ TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheFirstMatchIsSelected)
     ASSERT_EQ(menu.numberOfItems(), 5);
     EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1024 x 768, 75 Hz"));
     EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768, 60 Hz"));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 3);
-    EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 75.0);
+    EXPECT_EQ(menu.indexOfSelectedItem(), 4);
+    EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 60.0);
 }
 
 TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
