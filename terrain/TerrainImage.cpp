@@ -115,15 +115,19 @@ ReadProgress readingProgress(const ReadProgress& progress)
     return [&progress](double fraction) { return progress(fraction * kReadShare); };
 }
 
+Square pictureSquare(const BitmapImageRep::Decoded& decoded)
+{
+    if (!decoded.bitmap)
+        return {nullptr, {}, decoded.failure};
+    return {decoded.bitmap->centredSquare(), {}, {}};
+}
+
 Square readPicture(const QString& path, const ReadProgress& progress)
 {
     const RegularFile file = openImageFile(path);
     if (!file.file)
         return {nullptr, {}, file.failure};
-    const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(*file.file, readingProgress(progress));
-    if (!decoded.bitmap)
-        return {nullptr, {}, decoded.failure};
-    return {decoded.bitmap->centredSquare(), {}, {}};
+    return pictureSquare(BitmapImageRep::decode(*file.file, readingProgress(progress)));
 }
 
 Square readElevation(const ElevationRaster& raster, const ReadProgress& progress)
@@ -141,7 +145,8 @@ Square readRaw(const QString& path, const ReadProgress& progress)
 }
 
 // Elevation data goes to GDAL, and so does what Qt does not know but GDAL
-// does; everything else is read as a picture, as it always was.
+// does, and the pictures GDAL reads better; everything else is read as a
+// picture, as it always was.
 Square readSquare(const QString& path, const ReadProgress& progress)
 {
     if (RawHeightFile::claims(path))
@@ -149,6 +154,8 @@ Square readSquare(const QString& path, const ReadProgress& progress)
     const ElevationRaster::Opened raster = ElevationRaster::open(path);
     if (raster.raster && raster.raster->isElevation())
         return readElevation(*raster.raster, progress);
+    if (raster.raster && raster.raster->isPicture())
+        return pictureSquare(raster.raster->readPicture(readingProgress(progress)));
     Square picture = readPicture(path, progress);
     if (picture.failure != BitmapImageRep::kNotAnImage)
         return picture;

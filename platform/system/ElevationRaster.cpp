@@ -99,13 +99,18 @@ int CPL_STDCALL reportReading(double fraction, const char*, void* progress)
     return (*static_cast<const ReadProgress*>(progress))(fraction * kReadingShare) ? TRUE : FALSE;
 }
 
+std::string driverOf(GDALDatasetH dataset)
+{
+    return GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
+}
+
 // GDAL's ASCII grids find a row by reading every row above it, and where
 // one is missing, each row above tries again all those before it: time
 // exponential in the rows. Read from the top down, a missing row fails once,
 // at once.
 bool readsRowsInOrder(GDALDatasetH dataset)
 {
-    const std::string driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
+    const std::string driver = driverOf(dataset);
     return driver == "AAIGrid" || driver == "GRASSASCIIGrid" || driver == "ISG";
 }
 
@@ -137,8 +142,8 @@ std::vector<float> readAveraged(GDALRasterBandH band, const Window& window, int 
 // makes no elevation data of it.
 bool noDataIsTransparency(GDALDatasetH dataset)
 {
-    const std::string driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
-    return driver == "PNG" || driver == "GIF";
+    const std::string driver = driverOf(dataset);
+    return driver == "PNG" || driver == "GIF" || driver == "TGA";
 }
 
 std::optional<double> noDataOf(GDALRasterBandH band)
@@ -320,6 +325,85 @@ void setGroundSize(Relief& relief, GDALDatasetH dataset, const Window& window)
     relief.groundDepth = window.side * std::hypot(t[2], t[5]) * (*metres)[1];
 }
 
+// GDAL's TGA reader takes whatever lies past the end of a file cut short
+// for the pixels missing, undefined: a file must hold every pixel its header
+// announces. The packets of a run-length file are walked to the last, a
+// block of the file at a time.
+constexpr qint64 kTgaHeaderBytes = 18;
+
+bool holdsEveryPixel(QIODevice& file, qint64 size)
+{
+    const QByteArray header = file.read(kTgaHeaderBytes);
+    if (header.size() != kTgaHeaderBytes)
+        return false;
+    const auto byte = [&header](int at) { return qint64(std::uint8_t(header[at])); };
+    const auto word = [&byte](int at) { return byte(at) | byte(at + 1) << 8; };
+    const qint64 pixelBytes = byte(16) / 8;
+    const qint64 colourMapBytes = byte(1) == 1 ? word(5) * ((byte(7) + 7) / 8) : 0;
+    qint64 at = kTgaHeaderBytes + byte(0) + colourMapBytes;
+    qint64 pixels = word(12) * word(14);
+    constexpr qint64 kRunLengthType = 8;
+    if (!(byte(2) & kRunLengthType))
+        return at + pixels * pixelBytes <= size;
+    constexpr qint64 kBlockBytes = qint64(1) << 16;
+    QByteArray block;
+    qint64 blockStart = 0;
+    while (pixels > 0) {
+        if (at >= blockStart + block.size()) {
+            blockStart = at;
+            if (!file.seek(at) || (block = file.read(kBlockBytes)).isEmpty())
+                return false;
+        }
+        const auto packet = std::uint8_t(block[qsizetype(at - blockStart)]);
+        const qint64 count = (packet & 0x7f) + 1;
+        at += 1 + (packet & 0x80 ? 1 : count) * pixelBytes;
+        pixels -= count;
+    }
+    return at <= size;
+}
+
+// Laid out as Qt's readers give a picture: grey at 8 or 16 bits, a palette,
+// or colour; a fourth band, alpha, is left out, as the heights leave it.
+QImage pictureLayout(GDALDatasetH dataset, const QSize& size)
+{
+    if (GDALGetRasterCount(dataset) >= 3)
+        return QImage(size, QImage::Format_RGB32);
+    const GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    const GDALColorTableH table = GDALGetRasterColorTable(band);
+    if (!table)
+        return QImage(size, GDALGetRasterDataType(band) == GDT_UInt16 ? QImage::Format_Grayscale16
+                                                                      : QImage::Format_Grayscale8);
+    constexpr int kIndices = 256;
+    QList<QRgb> colours;
+    for (int i = 0; i < std::min(GDALGetColorEntryCount(table), kIndices); ++i) {
+        const GDALColorEntry* entry = GDALGetColorEntry(table, i);
+        colours << qRgba(entry->c1, entry->c2, entry->c3, entry->c4);
+    }
+    QImage image(size, QImage::Format_Indexed8);
+    image.setColorTable(colours);
+    return image;
+}
+
+// Colour is read as bytes and put together here: a QRgb's bytes lie in the
+// machine's order.
+bool readPictureRow(GDALDatasetH dataset, int row, QImage& image, std::vector<GByte>& colour)
+{
+    const int width = image.width();
+    if (image.format() != QImage::Format_RGB32)
+        return GDALRasterIO(GDALGetRasterBand(dataset, 1), GF_Read, 0, row, width, 1, image.scanLine(row), width, 1,
+                            image.format() == QImage::Format_Grayscale16 ? GDT_UInt16 : GDT_Byte, 0, 0)
+            == CE_None;
+    int bands[] = {1, 2, 3};
+    if (GDALDatasetRasterIO(dataset, GF_Read, 0, row, width, 1, colour.data(), width, 1, GDT_Byte, 3, bands, 3,
+                            0, 1)
+        != CE_None)
+        return false;
+    auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(row));
+    for (int column = 0; column < width; ++column)
+        pixels[column] = qRgb(colour[3 * column], colour[3 * column + 1], colour[3 * column + 2]);
+    return true;
+}
+
 } // namespace
 
 void ElevationRaster::Closer::operator()(GDALDataset* dataset) const
@@ -371,6 +455,37 @@ bool ElevationRaster::isElevation() const
     std::array<double, 6> transform{};
     return (type != GDT_Byte && type != GDT_UInt16) || hasGeoTransform(dataset, transform)
         || GDALGetSpatialRef(dataset) || (noDataOf(band) && !noDataIsTransparency(dataset));
+}
+
+bool ElevationRaster::isPicture() const
+{
+    return driverOf(GDALDataset::ToHandle(mDataset.get())) == "TGA";
+}
+
+BitmapImageRep::Decoded ElevationRaster::readPicture(const ReadProgress& progress) const
+{
+    const GDALDatasetH dataset = GDALDataset::ToHandle(mDataset.get());
+    const QSize size(GDALGetRasterXSize(dataset), GDALGetRasterYSize(dataset));
+    if (const QString refusal = BitmapImageRep::sizeRefusal(size); !refusal.isEmpty())
+        return {nullptr, refusal};
+    const RegularFile file = openRegularFile(QFile::decodeName(GDALGetDescription(dataset)));
+    if (!file.file)
+        return {nullptr, file.failure};
+    if (!holdsEveryPixel(*file.file, file.size))
+        return {nullptr, BitmapImageRep::kDamaged};
+    QImage image = pictureLayout(dataset, size);
+    if (image.isNull())
+        return {nullptr, QStringLiteral("there is not enough memory for its %1 × %2 pixels")
+                             .arg(size.width())
+                             .arg(size.height())};
+    std::vector<GByte> colour(3 * std::size_t(size.width()));
+    for (int row = 0; row < size.height(); ++row) {
+        if (!progress(double(row) / size.height()))
+            return {nullptr, kReadingStopped};
+        if (!readPictureRow(dataset, row, image, colour))
+            return {nullptr, BitmapImageRep::kDamaged};
+    }
+    return BitmapImageRep::fromImage(std::move(image));
 }
 
 ElevationRaster::Heights ElevationRaster::read(int maxSide, const ReadProgress& progress) const

@@ -44,6 +44,16 @@ public:
     // transparent colour, which GDAL reports as one).
     bool isElevation() const;
 
+    // TGA, a picture GDAL reads better than Qt: Qt's reader leaves the grey,
+    // palette and run-length kinds alone and misreads true colour at 16 bits
+    // or behind an image ID, and Qt's cursor reader takes true colour without
+    // an ID for a cursor and fails on it.
+    bool isPicture() const;
+    // The whole picture, its samples made as Qt's decoded pictures' are (see
+    // BitmapImageRep): the heights a PNG of the same pixels gives. A file cut
+    // short is refused.
+    BitmapImageRep::Decoded readPicture(const ReadProgress& progress) const;
+
     struct Heights {
         // 16-bit samples, the lowest valid height 0 and the highest 65535.
         std::shared_ptr<const BitmapImageRep> samples;

@@ -269,24 +269,13 @@ private:
     bool mStopped = false;
 };
 
-const QString kDamaged = QStringLiteral("the image is damaged or incomplete");
-
-QString tooLarge(const QSize& size)
-{
-    return QStringLiteral("the image is %1 × %2 pixels; Ferlow reads images of up to %3 pixels, %4 on a side")
-        .arg(size.width())
-        .arg(size.height())
-        .arg(BitmapImageRep::kMaxPixels)
-        .arg(BitmapImageRep::kMaxDimension);
-}
-
 QString readFailure(const QImageReader& reader)
 {
     switch (reader.error()) {
     case QImageReader::UnsupportedFormatError:
         return BitmapImageRep::kNotAnImage;
     case QImageReader::InvalidDataError:
-        return kDamaged;
+        return BitmapImageRep::kDamaged;
     default:
         return reader.errorString();
     }
@@ -333,13 +322,18 @@ BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const ReadProg
     QImageReader::setAllocationLimit(kDecodeAllocationMegabytes);
     // The header's size is known before decoding: refuse what we will not hold.
     const QSize announced = reader.size();
-    if (announced.isValid() && !fitsLimits(announced))
-        return {nullptr, tooLarge(announced)};
+    if (const QString refusal = announced.isValid() ? sizeRefusal(announced) : QString(); !refusal.isEmpty())
+        return {nullptr, refusal};
     QImage decoded;
     if (!reader.read(&decoded))
         return {nullptr, device.stopped() ? kReadingStopped : readFailure(reader)};
-    if (!fitsLimits(decoded.size()))
-        return {nullptr, tooLarge(decoded.size())};
+    return fromImage(std::move(decoded));
+}
+
+BitmapImageRep::Decoded BitmapImageRep::fromImage(QImage decoded)
+{
+    if (const QString refusal = sizeRefusal(decoded.size()); !refusal.isEmpty())
+        return {nullptr, refusal};
     const int width = decoded.width();
     const int height = decoded.height();
     if (decoded.depth() >= 16)
@@ -347,6 +341,17 @@ BitmapImageRep::Decoded BitmapImageRep::decode(QIODevice& source, const ReadProg
                 {}};
     return {std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, sixteenBitSamples(std::move(decoded)))),
             {}};
+}
+
+QString BitmapImageRep::sizeRefusal(const QSize& size)
+{
+    if (fitsLimits(size))
+        return {};
+    return QStringLiteral("the image is %1 × %2 pixels; Ferlow reads images of up to %3 pixels, %4 on a side")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kMaxPixels)
+        .arg(kMaxDimension);
 }
 
 std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteArray& data)

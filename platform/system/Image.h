@@ -32,6 +32,7 @@ public:
     static constexpr int kMaxDimension = 16384;
     static constexpr std::int64_t kMaxPixels = std::int64_t(8192) * 8192;
     static inline const QString kNotAnImage = QStringLiteral("it is not an image Ferlow can read");
+    static inline const QString kDamaged = QStringLiteral("the image is damaged or incomplete");
 
     // The bitmap, or why there is none, in words for the user ("the image is
     // damaged or incomplete").
@@ -46,6 +47,12 @@ public:
     // is kReadingStopped, soon, however large the image. An empty progress
     // lets it read to the end.
     static Decoded decode(QIODevice& source, const ReadProgress& progress);
+    // An image decoded elsewhere (GDAL reads some that Qt cannot), its
+    // samples made as decode makes a decoded image's.
+    static Decoded fromImage(QImage decoded);
+    // Why an image of that size is refused, in words for the user; empty
+    // when it is within the limits.
+    static QString sizeRefusal(const QSize& size);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
     static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);

@@ -148,6 +148,28 @@ QByteArray hgtBytes(int side)
     return bytes;
 }
 
+// The pixels of grey.png as a TGA: grey (type 3) at 8 or 16 bits, true
+// colour (2), a palette (1) whose one transparent colour GDAL takes for
+// no-data, or run-length grey (11) stored from the bottom row up.
+QByteArray tgaBytes(int type, int depth)
+{
+    const bool palette = type == 1, runLength = type == 11;
+    QByteArray bytes(18, '\0');
+    bytes[1] = char(palette);
+    bytes[2] = char(type);
+    bytes[5] = char(palette ? 35 : 0);
+    bytes[7] = char(palette ? 32 : 0);
+    bytes[12] = bytes[14] = 4;
+    bytes[16] = char(depth);
+    bytes[17] = char(runLength ? 0 : 0x20);
+    for (int i = 0; palette && i < 35; ++i)
+        bytes += QByteArray(3, char(i)) + char(i ? 255 : 0);
+    bytes += QByteArray(runLength ? 1 : 0, char(15));
+    for (int i = 0; i < 16; ++i)
+        bytes += QByteArray(depth / 8, char(10 * (runLength ? 3 - i / 4 : i / 4) + i % 4 + 1));
+    return bytes;
+}
+
 const std::vector<const char*> kTiledDeflate = {"TILED=YES", "COMPRESS=DEFLATE"};
 const QString kVrtOfMissingFile = QStringLiteral(
     "<VRTDataset rasterXSize=\"64\" rasterYSize=\"64\"><VRTRasterBand dataType=\"Float32\" band=\"1\">"
@@ -186,6 +208,11 @@ TEST(TerrainImage, ReadsElevationDataRawHeightsAndPictures)
         {writeFile(at("nine.raw"), QByteArray("\x10\x20\x30\x40\x50\x60\x70\x80\x90", 9)), 3, "nine.raw", 0x1000},
         {writeRaster(at("grey.png"), {"PNG", 4, 4, GDT_Byte, [](int r, int c) { return 10 * r + c + 1; }}), 4,
          "grey.png", 0x0100},
+        {writeFile(at("grey.tga"), tgaBytes(3, 8)), 4, "grey.tga", 0x0100},
+        {writeFile(at("rle.tga"), tgaBytes(11, 8)), 4, "rle.tga", 0x0100},
+        {writeFile(at("deep.tga"), tgaBytes(3, 16)), 4, "deep.tga", 0x0101},
+        {writeFile(at("colour.tga"), tgaBytes(2, 24)), 4, "colour.tga", 0x0100},
+        {writeFile(at("palette.tga"), tgaBytes(1, 8)), 4, "palette.tga", 0x0100},
     };
     for (const Case& c : cases) {
         const auto terrain = TerrainImage::open(c.path, kExtent, kHeight).terrain;
@@ -266,6 +293,7 @@ TEST(TerrainImage, RefusesBrokenElevationDataAndSaysWhy)
         {writeFile(at("odd.raw"), QByteArray(1000, '\1')), "a raw height file must be square: 1000 bytes is not"},
         {writeRaster(at("void.tif"), {"GTiff", 8, 8, GDT_Float32, [](int, int) { return -9999.0; }, {}, -9999.0}),
          "it holds no valid height"},
+        {writeFile(at("cut.tga"), tgaBytes(11, 8).chopped(1)), "the image is damaged or incomplete"},
     };
     for (const auto& [path, reason] : cases) {
         const TerrainImage::Opened opened = TerrainImage::open(path, kExtent, kHeight);
