@@ -5,7 +5,6 @@
 // a user sees them: the window's title, the settings file, the program's
 // output. A file that cannot be flown costs nothing: the flight goes on and
 // the settings file keeps its bytes.
-#include "scene/FlightPath.h"
 #include "tests/e2e/Desktop.h"
 #include "tests/e2e/FerlowRun.h"
 
@@ -461,24 +460,24 @@ TEST(Terrain, TheCameraRidesAboveAnOpenedTerrainHoweverHighItLies)
 }
 
 // Ground at the bottom of the highest height scale, the eye as far below it
-// as the preferences allow, below the sky's rim: a whole loop of the path,
-// flown far faster than the slider allows, shows no clear colour.
+// as the preferences allow, below the sky's rim, flying at the fastest
+// speed the slider allows: a stretch of the path shows no clear colour.
 TEST(Terrain, NothingBlackShowsBeyondTheEdgeOfALowTerrain)
 {
-    constexpr double kSpeed = 3000.0;
+    constexpr int kFlownMilliseconds = 10000;
     QTemporaryDir folder;
     const auto run = startWith({writeFlat(folder, QStringLiteral("low.png"), 0)},
                                {{QStringLiteral("FerlowHeight"), QStringLiteral("40")},
                                 {QStringLiteral("CameraHeight"), QStringLiteral("-10")},
-                                {QStringLiteral("Speed"), QString::number(kSpeed)}});
+                                {QStringLiteral("Speed"), QStringLiteral("50")}});
     ASSERT_TRUE(windowTitled(QStringLiteral("Ferlow — low.png")));
     QElapsedTimer flown;
     int frames = 0;
-    for (flown.start(); flown.elapsed() < 1000.0 * FlightPath::kPathPeriod / (kSpeed * FlightPath::kPathRate); ++frames) {
+    for (flown.start(); flown.elapsed() < kFlownMilliseconds; ++frames) {
         const QImage screen = desktop().capture();
         ASSERT_EQ(Screen::blackShare(screen, run->view()), 0.0) << frames << Screen::keep(screen, "-edge");
     }
-    EXPECT_GT(frames, 30);
+    EXPECT_GT(frames, 10);
 }
 
 } // namespace
