@@ -219,8 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "FerlowHeight=-14\nLookAhead=-3\nFogDensity=-1\nGridSize=1\nFogColour=-1, 0.5, -2, 1\n",
                        "FerlowHeight=0\nLookAhead=0\nFogDensity=0\nGridSize=2\nFogColour=0, 0.5, 0, 1\n"},
         HandEditedCase{"AboveTheSliders",
-                       "FerlowHeight=1e6\nCameraHeight=900\nLookAhead=1e6\nGridSize=99999\nFogColour=2, 0.5, 0.5, 1\n",
-                       "FerlowHeight=40\nCameraHeight=30\nLookAhead=40\nGridSize=2048\nFogColour=1, 0.5, 0.5, 1\n"},
+                       "FerlowHeight=1e6\nCameraHeight=900\nLookAhead=1e6\nFogColour=2, 0.5, 0.5, 1\n",
+                       "FerlowHeight=40\nCameraHeight=30\nLookAhead=40\nFogColour=1, 0.5, 0.5, 1\n"},
         HandEditedCase{"UnderGroundInFog", "CameraHeight=-50\nFogDensity=1e6\n", "CameraHeight=-10\nFogDensity=25\n"}),
     [](const testing::TestParamInfo<HandEditedCase>& info) { return std::string(info.param.name); });
 
