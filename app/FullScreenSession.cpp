@@ -2,11 +2,11 @@
 
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
-#include "platform/display/OrderlyExit.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/SwapInterval.h"
+#include "platform/system/OrderlyExit.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/SystemMemory.h"
 #include "platform/toolkit/Window.h"
