@@ -4,7 +4,6 @@
 #include "platform/gl/PixelFormat.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Panel.h"
-#include "platform/toolkit/Timer.h"
 #include "prefs/PrefsController.h"
 #include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
@@ -13,7 +12,14 @@
 #include <algorithm>
 #include <iterator>
 
-MainController::MainController() = default;
+// Kept to the millisecond: an ordinary QTimer may fire up to 5% of its
+// interval early or late.
+MainController::MainController()
+{
+    animationTimer.setTimerType(Qt::PreciseTimer);
+    animationTimer.setInterval(kAnimationInterval);
+    QObject::connect(&animationTimer, &QTimer::timeout, [this] { animationTimerFired(); });
+}
 
 MainController::~MainController() = default;
 
@@ -126,28 +132,22 @@ void MainController::stopAnimation()
 {
     if (!isAnimating)
         return;
-    if (animationTimer)
-        stopAnimationTimer();
+    stopAnimationTimer();
     isAnimating = false;
 }
 
 void MainController::startAnimationTimer()
 {
-    if (animationTimer)
-        return;
-    animationTimer = Timer::scheduledTimerWithTimeInterval(
-        kAnimationInterval, [this](Timer& timer) { animationTimerFired(timer); }, true);
+    if (!animationTimer.isActive())
+        animationTimer.start();
 }
 
 void MainController::stopAnimationTimer()
 {
-    if (!animationTimer)
-        return;
-    animationTimer->invalidate();
-    animationTimer.reset();
+    animationTimer.stop();
 }
 
-void MainController::animationTimerFired(Timer&)
+void MainController::animationTimerFired()
 {
     mOpenGLView->setNeedsDisplay(true);
 }
@@ -176,8 +176,8 @@ void MainController::toggleAnimation()
         selectStartAnimation();
 }
 
-// Passes from running through stopped back to running, so the old timer
-// goes and a fresh one starts; the scene's animate flag is not touched.
+// Passes from running through stopped back to running, so the timer starts
+// its interval afresh; the scene's animate flag is not touched.
 void MainController::toggleWireFrame()
 {
     const bool wasAnimating = isAnimating;
