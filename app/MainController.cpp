@@ -8,6 +8,7 @@
 #include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
+#include <QKeyEvent>
 #include <QScopeGuard>
 #include <algorithm>
 #include <iterator>
@@ -44,8 +45,7 @@ void MainController::openPrefsWindow()
 // store stay equal; while it is off, the arrows step the camera instead and
 // the letters do nothing.
 struct MainController::KeyCommand {
-    // A letter in lower case stands for both cases.
-    char16_t key;
+    Qt::Key key;
     void (MainController::*action)() = nullptr;
     SceneSettingId setting{};
     void (PrefsController::*setValue)(float) = nullptr;
@@ -53,34 +53,30 @@ struct MainController::KeyCommand {
     bool stepsCamera = false;
 };
 
-// One command per character, the first UTF-16 unit of the key's characters
-// with no modifier but Shift. Keys not listed do nothing, silently.
-void MainController::keyDown(const KeyEvent& event)
+// One command per key, whatever modifiers are held with it (Shift, Ctrl,
+// Alt, Meta, the keypad's): a letter in either case, Ctrl+Space as Space.
+// Keys not listed do nothing, silently.
+void MainController::keyDown(const QKeyEvent& event)
 {
     static constexpr KeyCommand kCommands[] = {
-        {.key = FunctionKey::Escape, .action = &MainController::endFullScreenLoop},
-        {.key = u' ', .action = &MainController::toggleAnimation},
-        {.key = u'w', .action = &MainController::toggleWireFrame},
-        {.key = u's', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
-        {.key = u'x', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
-        {.key = u'a', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
-        {.key = u'z', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
-        {.key = FunctionKey::UpArrow,
+        {.key = Qt::Key_Escape, .action = &MainController::endFullScreenLoop},
+        {.key = Qt::Key_Space, .action = &MainController::toggleAnimation},
+        {.key = Qt::Key_W, .action = &MainController::toggleWireFrame},
+        {.key = Qt::Key_S, .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
+        {.key = Qt::Key_X, .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
+        {.key = Qt::Key_A, .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
+        {.key = Qt::Key_Z, .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
+        {.key = Qt::Key_Up,
          .setting = SceneSettingId::Speed,
          .setValue = &PrefsController::setAnimationSpeed,
          .up = true,
          .stepsCamera = true},
-        {.key = FunctionKey::DownArrow,
+        {.key = Qt::Key_Down,
          .setting = SceneSettingId::Speed,
          .setValue = &PrefsController::setAnimationSpeed,
          .stepsCamera = true},
     };
-    if (event.charactersIgnoringModifiers.empty())
-        return;
-    char16_t key = event.charactersIgnoringModifiers.front();
-    if (key >= u'A' && key <= u'Z')
-        key += u'a' - u'A';
-    const auto command = std::ranges::find(kCommands, key, &KeyCommand::key);
+    const auto command = std::ranges::find(kCommands, Qt::Key(event.key()), &KeyCommand::key);
     if (command == std::end(kCommands))
         return;
     if (command->action) {

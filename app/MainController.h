@@ -47,7 +47,7 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() override { return true; }
 
     // The keyboard commands; see MainController.cpp.
-    void keyDown(const KeyEvent& event) override;
+    void keyDown(const QKeyEvent& event) override;
 
     void openPrefsWindow();
     void toggleWireFrame();

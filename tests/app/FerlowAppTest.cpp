@@ -166,6 +166,12 @@ TEST_F(FerlowApp, ScrollingZoomsByAQuarterUnitPerNotch)
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view(), &close);
     EXPECT_NEAR(camera().getDistance(), 0.0001f, 1e-6f);
+
+    // A trackpad's 20 pixels make a notch, whatever angle it reports.
+    QWheelEvent pixels(centre, view()->mapToGlobal(centre), {0, -40}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                       Qt::ScrollUpdate, false);
+    QCoreApplication::sendEvent(view(), &pixels);
+    EXPECT_NEAR(camera().getDistance(), 0.5001f, 1e-6f);
 }
 
 TEST_F(FerlowApp, WithoutRenderingTheFrameIsBlackAndThePathStands)

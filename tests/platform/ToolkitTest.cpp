@@ -1,11 +1,7 @@
 #include "platform/gl/OpenGLView.h"
 #include "platform/gl/PixelFormat.h"
-#include "platform/toolkit/Events.h"
 #include "tests/support/OffscreenGL.h"
 
-#include <QKeyEvent>
-#include <QTest>
-#include <QWheelEvent>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -77,51 +73,6 @@ TEST(PixelFormat, AMultisampledRequestNoConfigurationMeetsFallsBackToSingleSampl
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 128, SampleBuffers, 1, Samples, 2, 0}));
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({DepthSize, 64, 0}));
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({4242, 0}));
-}
-
-TEST(Events, KeysCarryTheirCharactersIgnoringModifiers)
-{
-    struct Case {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        QString text;
-        std::u16string expected;
-    };
-    const Case cases[] = {
-        {Qt::Key_Up, Qt::NoModifier, {}, u"\uF700"},
-        {Qt::Key_Down, Qt::KeypadModifier, {}, u"\uF701"},
-        {Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"), u"\x1b"},
-        {Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), u"s"},
-        {Qt::Key_S, Qt::ShiftModifier, QStringLiteral("S"), u"S"},
-        {Qt::Key_W, Qt::ControlModifier, QStringLiteral("\x17"), u"w"},
-        {Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\x17"), u"W"},
-        {Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), u" "},
-        {Qt::Key_Space, Qt::ControlModifier, QStringLiteral("\0"), u" "},
-        {Qt::Key_Space, Qt::AltModifier, {}, u" "},
-        {Qt::Key_S, Qt::AltModifier, {}, u"s"},
-        {Qt::Key_X, Qt::MetaModifier, {}, u"x"},
-        {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier, {}, u"A"},
-        {Qt::Key_Up, Qt::ControlModifier, {}, u"\uF700"},
-        {Qt::Key_Escape, Qt::AltModifier, {}, u"\x1b"},
-        {Qt::Key_Shift, Qt::ShiftModifier, {}, u""},
-    };
-    for (const Case& c : cases) {
-        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.text);
-        const KeyEvent converted = Events::fromQt(event);
-        EXPECT_EQ(converted.type, EventType::KeyDown);
-        EXPECT_TRUE(converted.charactersIgnoringModifiers == c.expected) << c.key;
-    }
-}
-
-TEST(Events, WheelNotchesAndTrackpadPixelsGiveTheSameDelta)
-{
-    const QWheelEvent notch({}, {}, {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    const QWheelEvent twoDown({}, {}, {}, {0, -240}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    const QWheelEvent pixels({}, {}, {0, int(Events::kPixelsPerNotch)}, {0, 120}, Qt::NoButton, Qt::NoModifier,
-                             Qt::ScrollUpdate, false);
-    EXPECT_EQ(Events::fromQt(notch).deltaY, 1.0);
-    EXPECT_EQ(Events::fromQt(twoDown).deltaY, -2.0);
-    EXPECT_EQ(Events::fromQt(pixels).deltaY, 1.0);
 }
 
 } // namespace
