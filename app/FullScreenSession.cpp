@@ -2,11 +2,11 @@
 
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
-#include "platform/display/OrderlyExit.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/gl/SwapInterval.h"
+#include "platform/system/OrderlyExit.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/SystemMemory.h"
 #include "platform/toolkit/Window.h"
@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QTimer>
@@ -27,6 +29,13 @@ namespace {
 constexpr int kExposeWaitMilliseconds = 2000;
 // How often the wait for the window wakes when no event comes.
 constexpr int kWakeMilliseconds = 10;
+
+// A double click's second press counts as one more press.
+bool isLeftPress(const QInputEvent& event)
+{
+    const bool press = event.type() == QEvent::MouseButtonPress || event.type() == QEvent::MouseButtonDblClick;
+    return press && static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton;
+}
 
 } // namespace
 
@@ -365,12 +374,11 @@ void FullScreenSession::runLoop(Scene* renderEachPass)
     while (mStay) {
         QCoreApplication::processEvents(renderEachPass ? QEventLoop::AllEvents
                                                        : QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        while (const auto event = mEvents.next()) {
-            const EventType type = typeOf(*event);
-            if (type == EventType::LeftMouseDown)
+        while (const std::unique_ptr<QInputEvent> event = mEvents.next()) {
+            if (isLeftPress(*event))
                 mStay = false;
-            else if (type == EventType::KeyDown)
-                mController.keyDown(std::get<KeyEvent>(*event));
+            else if (event->type() == QEvent::KeyPress)
+                mController.keyDown(static_cast<const QKeyEvent&>(*event));
         }
         if (quitRequested()) {
             mStay = false;

@@ -4,16 +4,23 @@
 #include "platform/gl/PixelFormat.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Panel.h"
-#include "platform/toolkit/Timer.h"
 #include "prefs/PrefsController.h"
 #include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
+#include <QKeyEvent>
 #include <QScopeGuard>
 #include <algorithm>
 #include <iterator>
 
-MainController::MainController() = default;
+// Kept to the millisecond: an ordinary QTimer may fire up to 5% of its
+// interval early or late.
+MainController::MainController()
+{
+    animationTimer.setTimerType(Qt::PreciseTimer);
+    animationTimer.setInterval(kAnimationInterval);
+    QObject::connect(&animationTimer, &QTimer::timeout, [this] { animationTimerFired(); });
+}
 
 MainController::~MainController() = default;
 
@@ -38,8 +45,7 @@ void MainController::openPrefsWindow()
 // store stay equal; while it is off, the arrows step the camera instead and
 // the letters do nothing.
 struct MainController::KeyCommand {
-    // A letter in lower case stands for both cases.
-    char16_t key;
+    Qt::Key key;
     void (MainController::*action)() = nullptr;
     SceneSettingId setting{};
     void (PrefsController::*setValue)(float) = nullptr;
@@ -47,34 +53,30 @@ struct MainController::KeyCommand {
     bool stepsCamera = false;
 };
 
-// One command per character, the first UTF-16 unit of the key's characters
-// with no modifier but Shift. Keys not listed do nothing, silently.
-void MainController::keyDown(const KeyEvent& event)
+// One command per key, whatever modifiers are held with it (Shift, Ctrl,
+// Alt, Meta, the keypad's): a letter in either case, Ctrl+Space as Space.
+// Keys not listed do nothing, silently.
+void MainController::keyDown(const QKeyEvent& event)
 {
     static constexpr KeyCommand kCommands[] = {
-        {.key = FunctionKey::Escape, .action = &MainController::endFullScreenLoop},
-        {.key = u' ', .action = &MainController::toggleAnimation},
-        {.key = u'w', .action = &MainController::toggleWireFrame},
-        {.key = u's', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
-        {.key = u'x', .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
-        {.key = u'a', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
-        {.key = u'z', .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
-        {.key = FunctionKey::UpArrow,
+        {.key = Qt::Key_Escape, .action = &MainController::endFullScreenLoop},
+        {.key = Qt::Key_Space, .action = &MainController::toggleAnimation},
+        {.key = Qt::Key_W, .action = &MainController::toggleWireFrame},
+        {.key = Qt::Key_S, .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead, .up = true},
+        {.key = Qt::Key_X, .setting = SceneSettingId::LookAhead, .setValue = &PrefsController::setLookAhead},
+        {.key = Qt::Key_A, .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight, .up = true},
+        {.key = Qt::Key_Z, .setting = SceneSettingId::CameraHeight, .setValue = &PrefsController::setCameraHeight},
+        {.key = Qt::Key_Up,
          .setting = SceneSettingId::Speed,
          .setValue = &PrefsController::setAnimationSpeed,
          .up = true,
          .stepsCamera = true},
-        {.key = FunctionKey::DownArrow,
+        {.key = Qt::Key_Down,
          .setting = SceneSettingId::Speed,
          .setValue = &PrefsController::setAnimationSpeed,
          .stepsCamera = true},
     };
-    if (event.charactersIgnoringModifiers.empty())
-        return;
-    char16_t key = event.charactersIgnoringModifiers.front();
-    if (key >= u'A' && key <= u'Z')
-        key += u'a' - u'A';
-    const auto command = std::ranges::find(kCommands, key, &KeyCommand::key);
+    const auto command = std::ranges::find(kCommands, Qt::Key(event.key()), &KeyCommand::key);
     if (command == std::end(kCommands))
         return;
     if (command->action) {
@@ -126,28 +128,22 @@ void MainController::stopAnimation()
 {
     if (!isAnimating)
         return;
-    if (animationTimer)
-        stopAnimationTimer();
+    stopAnimationTimer();
     isAnimating = false;
 }
 
 void MainController::startAnimationTimer()
 {
-    if (animationTimer)
-        return;
-    animationTimer = Timer::scheduledTimerWithTimeInterval(
-        kAnimationInterval, [this](Timer& timer) { animationTimerFired(timer); }, true);
+    if (!animationTimer.isActive())
+        animationTimer.start();
 }
 
 void MainController::stopAnimationTimer()
 {
-    if (!animationTimer)
-        return;
-    animationTimer->invalidate();
-    animationTimer.reset();
+    animationTimer.stop();
 }
 
-void MainController::animationTimerFired(Timer&)
+void MainController::animationTimerFired()
 {
     mOpenGLView->setNeedsDisplay(true);
 }
@@ -176,8 +172,8 @@ void MainController::toggleAnimation()
         selectStartAnimation();
 }
 
-// Passes from running through stopped back to running, so the old timer
-// goes and a fresh one starts; the scene's animate flag is not touched.
+// Passes from running through stopped back to running, so the timer starts
+// its interval afresh; the scene's animate flag is not touched.
 void MainController::toggleWireFrame()
 {
     const bool wasAnimating = isAnimating;

@@ -4,6 +4,8 @@
 #include "platform/toolkit/Responder.h"
 #include "platform/toolkit/Toolbar.h"
 
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -12,7 +14,6 @@ class FerlowOpenGLView;
 class FullScreenSession;
 class Panel;
 class PrefsController;
-class Timer;
 class Window;
 
 // The application's controller: owns the animation timer, turns animation
@@ -24,12 +25,12 @@ class Window;
 // the window is redrawn on a clock (the user's Start and Stop), the scene's
 // own animate flag whether a redraw moves the camera.
 //
-// Invariants: a timer exists only while isAnimating is true, and while
-// isAnimating is true outside display-capture full screen a timer exists.
+// Invariants: the timer runs only while isAnimating is true, and while
+// isAnimating is true outside display-capture full screen it runs.
 class MainController : public Responder, public InterfaceObject, public ApplicationDelegate, public ToolbarDelegate {
 public:
     // About 59 redraws a second; motion does not depend on it.
-    static constexpr double kAnimationInterval = 0.017;
+    static constexpr std::chrono::milliseconds kAnimationInterval{17};
 
     MainController();
     ~MainController() override;
@@ -46,7 +47,7 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() override { return true; }
 
     // The keyboard commands; see MainController.cpp.
-    void keyDown(const KeyEvent& event) override;
+    void keyDown(const QKeyEvent& event) override;
 
     void openPrefsWindow();
     void toggleWireFrame();
@@ -72,10 +73,10 @@ public:
     void stopAnimation();
     void startAnimationTimer();
     void stopAnimationTimer();
-    void animationTimerFired(Timer& timer);
+    void animationTimerFired();
 
     bool animating() const { return isAnimating; }
-    const Timer* timer() const { return animationTimer.get(); }
+    const QTimer& timer() const { return animationTimer; }
     bool isInFullScreenMode() const;
     bool inFullScreenLoop() const { return stayInFullScreenMode; }
 
@@ -90,7 +91,7 @@ public:
 
 private:
     bool isAnimating = false;
-    std::unique_ptr<Timer> animationTimer;
+    QTimer animationTimer;
     bool stayInFullScreenMode = false;
     // Everything a full screen sets up, the display-capture path's context
     // among it; present from the command to the window back.

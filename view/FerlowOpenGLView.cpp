@@ -9,6 +9,33 @@
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Responder.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+namespace {
+
+// Trackpads report pixels; this many make one wheel notch.
+constexpr double kPixelsPerNotch = 20.0;
+// Qt reports wheel angles in eighths of a degree; a notch is 15 degrees.
+constexpr double kAngleUnitsPerNotch = 120.0;
+
+// The camera turns as a point with y growing upwards moves: a drag upwards
+// lowers the eye.
+QPointF upwards(const QMouseEvent& event)
+{
+    return {event.position().x(), -event.position().y()};
+}
+
+// Positive when the wheel turns away from the user.
+double wheelNotches(const QWheelEvent& event)
+{
+    const QPoint pixels = event.pixelDelta();
+    return pixels.isNull() ? event.angleDelta().y() / kAngleUnitsPerNotch : pixels.y() / kPixelsPerNotch;
+}
+
+} // namespace
+
 std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame)
 {
     return initWithFrame(frame, antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName()));
@@ -100,38 +127,34 @@ void FerlowOpenGLView::reshape()
     scene->setViewportRect(rect);
 }
 
-void FerlowOpenGLView::keyDown(const KeyEvent& event)
+void FerlowOpenGLView::keyDown(QKeyEvent* event)
 {
     if (controller)
-        controller->keyDown(event);
+        controller->keyDown(*event);
     else
         OpenGLView::keyDown(event);
 }
 
-void FerlowOpenGLView::mouseDown(const MouseEvent& event)
+void FerlowOpenGLView::mouseDown(QMouseEvent* event)
 {
-    mLastClickPoint = event.locationInWindow;
+    mLastClickPoint = upwards(*event);
     mDegreesX = scene->camera().getXDegrees();
     mDegreesY = scene->camera().getYDegrees();
-    if (controller)
-        controller->mouseDown(event);
 }
 
-void FerlowOpenGLView::mouseDragged(const MouseEvent& event)
+void FerlowOpenGLView::mouseDragged(QMouseEvent* event)
 {
-    const WindowPoint p = event.locationInWindow;
-    const float azimuth = static_cast<float>(p.x - mLastClickPoint.x) + mDegreesX;
-    const float elevation = mDegreesY - static_cast<float>(p.y - mLastClickPoint.y);
+    const QPointF p = upwards(*event);
+    const float azimuth = static_cast<float>(p.x() - mLastClickPoint.x()) + mDegreesX;
+    const float elevation = mDegreesY - static_cast<float>(p.y() - mLastClickPoint.y());
     scene->camera().rotateByDegrees(azimuth, elevation);
     setNeedsDisplay(true);
-    OpenGLView::mouseDragged(event);
 }
 
-void FerlowOpenGLView::scrollWheel(const ScrollEvent& event)
+void FerlowOpenGLView::scrollWheel(QWheelEvent* event)
 {
     Camera& camera = scene->camera();
     const float distance = camera.getDistance();
-    camera.setDistance(distance + static_cast<float>(event.deltaY) * kScrollDistancePerUnit);
+    camera.setDistance(distance + static_cast<float>(wheelNotches(*event)) * kScrollDistancePerUnit);
     setNeedsDisplay(true);
-    OpenGLView::scrollWheel(event);
 }

@@ -4,6 +4,7 @@
 #include "scene/Scene.h"
 
 #include <cstdint>
+#include <QPointF>
 #include <QString>
 #include <memory>
 #include <string_view>
@@ -55,10 +56,10 @@ public:
 protected:
     void drawRect(const Rect& dirtyRect) override;
     void reshape() override;
-    void keyDown(const KeyEvent& event) override;
-    void mouseDown(const MouseEvent& event) override;
-    void mouseDragged(const MouseEvent& event) override;
-    void scrollWheel(const ScrollEvent& event) override;
+    void keyDown(QKeyEvent* event) override;
+    void mouseDown(QMouseEvent* event) override;
+    void mouseDragged(QMouseEvent* event) override;
+    void scrollWheel(QWheelEvent* event) override;
 
 private:
     FerlowOpenGLView() = default;
@@ -69,7 +70,8 @@ private:
     bool mFirstDraw = true;
     bool mFullSceneAntialiasing = true;
     bool mRender = true;
-    WindowPoint mLastClickPoint;
+    // Where the drag began, y growing upwards.
+    QPointF mLastClickPoint;
     float mDegreesX = 0.0f;
     float mDegreesY = 0.0f;
 };

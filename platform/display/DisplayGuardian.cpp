@@ -1,6 +1,6 @@
 #include "platform/display/DisplayGuardian.h"
 
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
 #include "platform/system/SystemLog.h"
 
 #include <algorithm>

@@ -164,16 +164,16 @@ void OpenGLView::drawRect(const Rect&) {}
 
 void OpenGLView::reshape() {}
 
-void OpenGLView::keyDown(const KeyEvent&)
+void OpenGLView::keyDown(QKeyEvent* event)
 {
-    mPassedOn = true;
+    event->ignore();
 }
 
-void OpenGLView::mouseDown(const MouseEvent&) {}
+void OpenGLView::mouseDown(QMouseEvent*) {}
 
-void OpenGLView::mouseDragged(const MouseEvent&) {}
+void OpenGLView::mouseDragged(QMouseEvent*) {}
 
-void OpenGLView::scrollWheel(const ScrollEvent&) {}
+void OpenGLView::scrollWheel(QWheelEvent*) {}
 
 bool OpenGLView::event(QEvent* event)
 {
@@ -200,9 +200,8 @@ void OpenGLView::resizeEvent(QResizeEvent*)
 
 void OpenGLView::keyPressEvent(QKeyEvent* event)
 {
-    mPassedOn = false;
-    keyDown(Events::fromQt(*event));
-    event->setAccepted(!mPassedOn);
+    event->accept();
+    keyDown(event);
 }
 
 void OpenGLView::mousePressEvent(QMouseEvent* event)
@@ -212,18 +211,18 @@ void OpenGLView::mousePressEvent(QMouseEvent* event)
     if (mContainer)
         mContainer->activateWindow();
     if (event->button() == Qt::LeftButton)
-        mouseDown(Events::fromQt(*event, EventType::LeftMouseDown, *this));
+        mouseDown(event);
 }
 
 void OpenGLView::mouseMoveEvent(QMouseEvent* event)
 {
     if (event->buttons() & Qt::LeftButton)
-        mouseDragged(Events::fromQt(*event, EventType::LeftMouseDragged, *this));
+        mouseDragged(event);
 }
 
 void OpenGLView::wheelEvent(QWheelEvent* event)
 {
-    scrollWheel(Events::fromQt(*event));
+    scrollWheel(event);
 }
 
 void OpenGLView::enterFullScreenMode(QScreen* screen)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/gl/Rect.h"
-#include "platform/toolkit/Events.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QWindow>
@@ -77,12 +76,13 @@ public:
 protected:
     virtual void drawRect(const Rect& dirtyRect);
     virtual void reshape();
-    // The base implementations pass the event up: a key the view does not
+    // Key presses, presses and drags of the left button, and the wheel. The
+    // base implementations pass the event up: a key the view does not
     // handle is left for the window to act on (its menu shortcuts).
-    virtual void keyDown(const KeyEvent& event);
-    virtual void mouseDown(const MouseEvent& event);
-    virtual void mouseDragged(const MouseEvent& event);
-    virtual void scrollWheel(const ScrollEvent& event);
+    virtual void keyDown(QKeyEvent* event);
+    virtual void mouseDown(QMouseEvent* event);
+    virtual void mouseDragged(QMouseEvent* event);
+    virtual void scrollWheel(QWheelEvent* event);
 
     bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;
@@ -104,7 +104,6 @@ private:
     QWidget* mContainer = nullptr;
     bool mWantsBestResolution = false;
     bool mDisplayPending = false;
-    bool mPassedOn = false;
     std::vector<QWidget*> mHiddenChrome;
     Qt::WindowStates mWindowStateBeforeFullScreen;
     std::uint64_t mFramesDrawn = 0;

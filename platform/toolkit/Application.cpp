@@ -1,6 +1,6 @@
 #include "platform/toolkit/Application.h"
 
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/SystemMemory.h"
 #include "platform/toolkit/WindowSystem.h"

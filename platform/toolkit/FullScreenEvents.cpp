@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
-#include <QWindow>
 
 FullScreenEvents::FullScreenEvents()
 {
@@ -16,33 +15,14 @@ FullScreenEvents::~FullScreenEvents()
     QCoreApplication::instance()->removeEventFilter(this);
 }
 
-std::optional<FullScreenEvents::Event> FullScreenEvents::next()
+std::unique_ptr<QInputEvent> FullScreenEvents::next()
 {
     if (mQueue.empty())
-        return std::nullopt;
-    Event event = mQueue.front();
+        return nullptr;
+    std::unique_ptr<QInputEvent> event = std::move(mQueue.front());
     mQueue.pop_front();
     return event;
 }
-
-namespace {
-
-EventType mouseType(const QMouseEvent& event)
-{
-    const bool left = event.button() == Qt::LeftButton;
-    const bool right = event.button() == Qt::RightButton;
-    switch (event.type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        return left ? EventType::LeftMouseDown : right ? EventType::RightMouseDown : EventType::OtherMouseDown;
-    case QEvent::MouseButtonRelease:
-        return left ? EventType::LeftMouseUp : right ? EventType::RightMouseUp : EventType::OtherMouseUp;
-    default:
-        return event.buttons() == Qt::NoButton ? EventType::MouseMoved : EventType::LeftMouseDragged;
-    }
-}
-
-} // namespace
 
 bool FullScreenEvents::eventFilter(QObject* receiver, QEvent* event)
 {
@@ -59,23 +39,20 @@ bool FullScreenEvents::eventFilter(QObject* receiver, QEvent* event)
         return true;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-        mQueue.emplace_back(Events::fromQt(static_cast<QKeyEvent&>(*event)));
+        mQueue.emplace_back(static_cast<QKeyEvent&>(*event).clone());
         return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove: {
+    case QEvent::MouseMove:
         // Qt delivers a widget's mouse events to its window first: queue each
         // event once, as it reaches a window.
-        if (receiver->isWindowType()) {
-            const auto& mouse = static_cast<QMouseEvent&>(*event);
-            mQueue.emplace_back(Events::fromQt(mouse, mouseType(mouse), *static_cast<QWindow*>(receiver)));
-        }
+        if (receiver->isWindowType())
+            mQueue.emplace_back(static_cast<QMouseEvent&>(*event).clone());
         return true;
-    }
     case QEvent::Wheel:
         if (receiver->isWindowType())
-            mQueue.emplace_back(Events::fromQt(static_cast<QWheelEvent&>(*event)));
+            mQueue.emplace_back(static_cast<QWheelEvent&>(*event).clone());
         return true;
     case QEvent::ContextMenu:
     case QEvent::TouchBegin:
@@ -89,9 +66,4 @@ bool FullScreenEvents::eventFilter(QObject* receiver, QEvent* event)
     default:
         return false;
     }
-}
-
-EventType typeOf(const FullScreenEvents::Event& event)
-{
-    return std::visit([](const auto& e) { return e.type; }, event);
 }

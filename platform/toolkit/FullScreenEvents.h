@@ -1,11 +1,9 @@
 #pragma once
 
-#include "platform/toolkit/Events.h"
-
+#include <QInputEvent>
 #include <QObject>
 #include <deque>
-#include <optional>
-#include <variant>
+#include <memory>
 
 // While full screen runs, every input event of the application is taken
 // away from its receiver and queued here, so that nothing reaches the
@@ -19,14 +17,12 @@
 // window. From then on it is a key like any other.
 class FullScreenEvents : public QObject {
 public:
-    using Event = std::variant<KeyEvent, MouseEvent, ScrollEvent>;
-
     // Starts queueing; stops when destroyed.
     FullScreenEvents();
     ~FullScreenEvents() override;
 
-    // The oldest queued event, removed from the queue.
-    std::optional<Event> next();
+    // The oldest queued event, removed from the queue; null when none waits.
+    std::unique_ptr<QInputEvent> next();
     bool quitRequested() const { return mQuitRequested; }
     void holdKeyboard() { mKeyboardHeld = true; }
 
@@ -34,10 +30,7 @@ protected:
     bool eventFilter(QObject* receiver, QEvent* event) override;
 
 private:
-    std::deque<Event> mQueue;
+    std::deque<std::unique_ptr<QInputEvent>> mQueue;
     bool mQuitRequested = false;
     bool mKeyboardHeld = false;
 };
-
-// The event's type: 1 for a left mouse press, 10 for a key press, and so on.
-EventType typeOf(const FullScreenEvents::Event& event);

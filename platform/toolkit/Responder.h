@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/toolkit/Events.h"
+class QKeyEvent;
 
-// An object that can receive key and mouse presses passed on to it. What it
-// does not handle ends here: nothing beeps and nothing else sees the event.
+// An object that key presses are passed on to. What it does not handle ends
+// here: nothing beeps and nothing else sees the event.
 class Responder {
 public:
     virtual ~Responder() = default;
-    virtual void keyDown(const KeyEvent&) {}
-    virtual void mouseDown(const MouseEvent&) {}
+    virtual void keyDown(const QKeyEvent& event) = 0;
 };

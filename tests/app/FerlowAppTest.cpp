@@ -6,7 +6,6 @@
 #include "platform/gl/Renderer.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Timer.h"
 #include "platform/toolkit/Window.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
@@ -67,30 +66,31 @@ protected:
     std::unique_ptr<FerlowInterface> interface;
 };
 
-TEST_F(FerlowApp, StartUpRunsWithExactlyOneTimer)
+TEST_F(FerlowApp, StartUpRunsThePreciseTimer)
 {
     EXPECT_EQ(interface->window()->windowTitle(), QStringLiteral("Ferlow"));
     EXPECT_TRUE(controller().animating());
     EXPECT_TRUE(scene().getAnimate());
-    EXPECT_NE(controller().timer(), nullptr);
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
+    EXPECT_EQ(controller().timer().interval(), 17);
+    EXPECT_EQ(controller().timer().timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(FerlowApp, StartAndStopAreIdempotent)
 {
     controller().selectStartAnimation();
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
     controller().selectStopAnimation();
     EXPECT_FALSE(controller().animating());
     EXPECT_FALSE(scene().getAnimate());
-    EXPECT_EQ(controller().timer(), nullptr);
+    EXPECT_FALSE(controller().timer().isActive());
     controller().selectStopAnimation();
-    EXPECT_EQ(Timer::activeCount(), 0);
+    EXPECT_FALSE(controller().timer().isActive());
     controller().toggleAnimation();
     controller().selectStartAnimation();
     EXPECT_TRUE(controller().animating());
     EXPECT_TRUE(scene().getAnimate());
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
 }
 
 TEST_F(FerlowApp, TimerTicksRedrawTheWindow)
@@ -99,18 +99,15 @@ TEST_F(FerlowApp, TimerTicksRedrawTheWindow)
     EXPECT_TRUE(waitUntil([&] { return scene().pathState().sLastTimeStamp > before; }));
 }
 
-TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndReplacesTheTimer)
+TEST_F(FerlowApp, WireFrameWhileRunningAsksOneRedrawAndKeepsTheTimerRunning)
 {
     ASSERT_TRUE(drawsFrames(1));
-    const Timer* old = controller().timer();
     const bool animate = scene().getAnimate();
     controller().toggleWireFrame();
     EXPECT_TRUE(scene().getWireFrame());
     EXPECT_TRUE(view()->needsDisplay());
     EXPECT_TRUE(controller().animating());
-    EXPECT_EQ(Timer::activeCount(), 1);
-    EXPECT_NE(controller().timer(), nullptr);
-    EXPECT_NE(controller().timer(), old);
+    EXPECT_TRUE(controller().timer().isActive());
     EXPECT_EQ(scene().getAnimate(), animate);
 }
 
@@ -125,7 +122,7 @@ TEST_F(FerlowApp, WireFrameWhileStoppedRedrawsOnceAndStaysStopped)
     EXPECT_TRUE(waitUntil([this] { return !view()->needsDisplay(); }));
     EXPECT_GT(view()->framesDrawn(), frames); // an expose may add frames of its own
     EXPECT_FALSE(controller().animating());
-    EXPECT_EQ(Timer::activeCount(), 0);
+    EXPECT_FALSE(controller().timer().isActive());
 }
 
 TEST_F(FerlowApp, DraggingTurnsTheCameraByAbsoluteAngles)
@@ -169,6 +166,12 @@ TEST_F(FerlowApp, ScrollingZoomsByAQuarterUnitPerNotch)
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view(), &close);
     EXPECT_NEAR(camera().getDistance(), 0.0001f, 1e-6f);
+
+    // A trackpad's 20 pixels make a notch, whatever angle it reports.
+    QWheelEvent pixels(centre, view()->mapToGlobal(centre), {0, -40}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                       Qt::ScrollUpdate, false);
+    QCoreApplication::sendEvent(view(), &pixels);
+    EXPECT_NEAR(camera().getDistance(), 0.5001f, 1e-6f);
 }
 
 TEST_F(FerlowApp, WithoutRenderingTheFrameIsBlackAndThePathStands)

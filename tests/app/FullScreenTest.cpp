@@ -3,7 +3,6 @@
 #include "platform/gl/GL.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Timer.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
@@ -107,7 +106,7 @@ TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
                     [&] {
                         wasFullScreen = interface->window()->isFullScreen();
                         menuHidden = !interface->window()->menuBar()->isVisible();
-                        timerRan = controller().timer() != nullptr && !controller().isInFullScreenMode();
+                        timerRan = controller().timer().isActive() && !controller().isInFullScreenMode();
                     }},
                    {400, [&] { key(Qt::Key_Escape, "\x1b"); }}});
     EXPECT_TRUE(wasFullScreen);
@@ -170,7 +169,7 @@ TEST_F(FullScreen, CapturePathDrawsItsOwnFramesAtTheChosenModeWithoutTheTimer)
     double pathBefore = 0, pathDuring = 0;
     runFullScreen({{200,
                     [&] {
-                        noTimer = controller().timer() == nullptr && Timer::activeCount() == 0;
+                        noTimer = !controller().timer().isActive();
                         capturing = controller().isInFullScreenMode();
                         glGetIntegerv(GL_VIEWPORT, viewport.data());
                         pathBefore = scene().pathState().sLastTimeStamp;
@@ -185,7 +184,7 @@ TEST_F(FullScreen, CapturePathDrawsItsOwnFramesAtTheChosenModeWithoutTheTimer)
     EXPECT_EQ(services->switches[0].value(QStringLiteral("Width")).toInt(), 800);
     EXPECT_EQ(services->releases, 1);
     EXPECT_FALSE(controller().isInFullScreenMode());
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
     EXPECT_TRUE(view()->needsDisplay());
 }
 
@@ -210,13 +209,13 @@ TEST_F(FullScreen, KeysWorkInsideTheCapturePath)
                         moved = scene().camera().position().z;
                         key(Qt::Key_Space, " ");
                     }},
-                   {450, [&] { restarted = scene().getAnimate() && controller().timer() == nullptr; }},
+                   {450, [&] { restarted = scene().getAnimate() && !controller().timer().isActive(); }},
                    {500, [&] { key(Qt::Key_Escape, "\x1b"); }}});
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(wireFrame);
     EXPECT_NEAR(moved, 0.1f, 1e-6f);
     EXPECT_TRUE(restarted);
-    EXPECT_EQ(Timer::activeCount(), 1); // made on the way out
+    EXPECT_TRUE(controller().timer().isActive()); // started on the way out
 }
 
 TEST_F(FullScreen, StoppedAnimationLeavesNoTimerButStillRedrawsTheWindow)
@@ -224,21 +223,20 @@ TEST_F(FullScreen, StoppedAnimationLeavesNoTimerButStillRedrawsTheWindow)
     start(true);
     controller().selectStopAnimation();
     runFullScreen({{200, [&] { key(Qt::Key_Escape, "\x1b"); }}});
-    EXPECT_EQ(Timer::activeCount(), 0);
+    EXPECT_FALSE(controller().timer().isActive());
     EXPECT_TRUE(view()->needsDisplay());
 }
 
 TEST_F(FullScreen, NoContextLogsOncePerAttemptAndChangesNothing)
 {
     start(true);
-    const Timer* timer = controller().timer();
     controller().setFullScreenPixelFormat({PixelFormatAttribute::ColorSize, 128, 0});
     testing::internal::CaptureStderr();
     controller().selectFullScreen();
     controller().selectFullScreen();
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(log, "Failed to create fullScreenContext\nFailed to create fullScreenContext\n");
-    EXPECT_EQ(controller().timer(), timer);
+    EXPECT_TRUE(controller().timer().isActive());
     EXPECT_FALSE(controller().isInFullScreenMode());
     EXPECT_TRUE(services->switches.empty());
 }
@@ -307,7 +305,7 @@ TEST_F(FullScreen, AnExceptionInAStepUndoesTheStepsBeforeIt)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::topLevelWindows(), windowsBefore);
     EXPECT_FALSE(controller().isInFullScreenMode());
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
 
     chooseResolution(0);
     bool capturing = false;
@@ -326,7 +324,7 @@ TEST_F(FullScreen, RefusedCaptureStaysWindowedWithTheTimerBack)
     }
     EXPECT_FALSE(controller().isInFullScreenMode());
     EXPECT_TRUE(controller().animating());
-    EXPECT_EQ(Timer::activeCount(), 1);
+    EXPECT_TRUE(controller().timer().isActive());
     EXPECT_TRUE(services->switches.empty());
     EXPECT_EQ(services->releases, 0);
 }

@@ -7,7 +7,7 @@
 //   display_test_child <release|wait> <width> <height>
 
 #include "platform/display/DisplayServices.h"
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
 
 #include <QCoreApplication>
 #include <cstdio>

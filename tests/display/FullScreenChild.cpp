@@ -5,7 +5,7 @@
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
 #include "platform/toolkit/Application.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"

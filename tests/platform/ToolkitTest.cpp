@@ -1,14 +1,7 @@
 #include "platform/gl/OpenGLView.h"
 #include "platform/gl/PixelFormat.h"
-#include "platform/toolkit/Events.h"
-#include "platform/toolkit/Timer.h"
 #include "tests/support/OffscreenGL.h"
-#include "tests/support/WaitUntil.h"
 
-#include <QElapsedTimer>
-#include <QKeyEvent>
-#include <QTest>
-#include <QWheelEvent>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -80,108 +73,6 @@ TEST(PixelFormat, AMultisampledRequestNoConfigurationMeetsFallsBackToSingleSampl
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 128, SampleBuffers, 1, Samples, 2, 0}));
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({DepthSize, 64, 0}));
     EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({4242, 0}));
-}
-
-// Waits until a repeating timer started now has ticked `count` times: the
-// event loop has then run past every timer that was due before it.
-bool loopRanPast(int count, double seconds)
-{
-    int ticks = 0;
-    const auto witness = Timer::scheduledTimerWithTimeInterval(seconds, [&](Timer&) { ++ticks; }, true);
-    return waitUntil([&] { return ticks >= count; });
-}
-
-// What a timer can promise on a loaded machine: a tick may come late, never
-// early, so the n-th tick comes n intervals or more after the start; and
-// none comes after invalidation.
-TEST(Timer, RepeatsAtItsIntervalUntilInvalidated)
-{
-    ensureGuiApplication();
-    const int before = Timer::activeCount();
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<qint64> at; // milliseconds from the start to each tick
-    auto timer = Timer::scheduledTimerWithTimeInterval(0.017, [&](Timer&) { at.push_back(clock.elapsed()); }, true);
-    EXPECT_EQ(Timer::activeCount(), before + 1);
-    ASSERT_TRUE(waitUntil([&] { return at.size() >= 10; }));
-    for (std::size_t n = 1; n <= at.size(); ++n)
-        EXPECT_GE(at[n - 1], qint64(n) * 17) << "tick " << n;
-
-    timer->invalidate();
-    EXPECT_FALSE(timer->isValid());
-    EXPECT_EQ(Timer::activeCount(), before);
-    const std::size_t stopped = at.size();
-    ASSERT_TRUE(loopRanPast(3, 0.017));
-    EXPECT_EQ(at.size(), stopped);
-    timer.reset();
-    EXPECT_EQ(Timer::activeCount(), before);
-}
-
-TEST(Timer, SingleShotFiresOnceAlreadyInvalidated)
-{
-    ensureGuiApplication();
-    const int before = Timer::activeCount();
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<qint64> at;
-    bool validInTarget = true;
-    auto single = Timer::scheduledTimerWithTimeInterval(0.005, [&](Timer& t) {
-        at.push_back(clock.elapsed());
-        validInTarget = t.isValid();
-    }, false);
-    EXPECT_EQ(Timer::activeCount(), before + 1);
-    ASSERT_TRUE(waitUntil([&] { return !at.empty(); }));
-    ASSERT_TRUE(loopRanPast(3, 0.005));
-    ASSERT_EQ(at.size(), 1u);
-    EXPECT_GE(at[0], 5);
-    EXPECT_FALSE(validInTarget);
-    EXPECT_FALSE(single->isValid());
-    EXPECT_EQ(Timer::activeCount(), before);
-}
-
-TEST(Events, KeysCarryTheirCharactersIgnoringModifiers)
-{
-    struct Case {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        QString text;
-        std::u16string expected;
-    };
-    const Case cases[] = {
-        {Qt::Key_Up, Qt::NoModifier, {}, u"\uF700"},
-        {Qt::Key_Down, Qt::KeypadModifier, {}, u"\uF701"},
-        {Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"), u"\x1b"},
-        {Qt::Key_S, Qt::NoModifier, QStringLiteral("s"), u"s"},
-        {Qt::Key_S, Qt::ShiftModifier, QStringLiteral("S"), u"S"},
-        {Qt::Key_W, Qt::ControlModifier, QStringLiteral("\x17"), u"w"},
-        {Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\x17"), u"W"},
-        {Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), u" "},
-        {Qt::Key_Space, Qt::ControlModifier, QStringLiteral("\0"), u" "},
-        {Qt::Key_Space, Qt::AltModifier, {}, u" "},
-        {Qt::Key_S, Qt::AltModifier, {}, u"s"},
-        {Qt::Key_X, Qt::MetaModifier, {}, u"x"},
-        {Qt::Key_A, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier, {}, u"A"},
-        {Qt::Key_Up, Qt::ControlModifier, {}, u"\uF700"},
-        {Qt::Key_Escape, Qt::AltModifier, {}, u"\x1b"},
-        {Qt::Key_Shift, Qt::ShiftModifier, {}, u""},
-    };
-    for (const Case& c : cases) {
-        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.text);
-        const KeyEvent converted = Events::fromQt(event);
-        EXPECT_EQ(converted.type, EventType::KeyDown);
-        EXPECT_TRUE(converted.charactersIgnoringModifiers == c.expected) << c.key;
-    }
-}
-
-TEST(Events, WheelNotchesAndTrackpadPixelsGiveTheSameDelta)
-{
-    const QWheelEvent notch({}, {}, {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    const QWheelEvent twoDown({}, {}, {}, {0, -240}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    const QWheelEvent pixels({}, {}, {0, int(Events::kPixelsPerNotch)}, {0, 120}, Qt::NoButton, Qt::NoModifier,
-                             Qt::ScrollUpdate, false);
-    EXPECT_EQ(Events::fromQt(notch).deltaY, 1.0);
-    EXPECT_EQ(Events::fromQt(twoDown).deltaY, -2.0);
-    EXPECT_EQ(Events::fromQt(pixels).deltaY, 1.0);
 }
 
 } // namespace

@@ -345,8 +345,8 @@ TEST_F(Prefs, LookAheadAndHeightKeysTakeUnevenSteps)
     };
     for (const Case c : {Case{Qt::Key_S, Qt::NoModifier, "s", 1.0f + 0.06f, 1.0f},
                          Case{Qt::Key_S, Qt::ShiftModifier, "S", 1.0f + 0.06f, 1.0f},
-                         Case{Qt::Key_X, Qt::NoModifier, "x", 1.0f - 0.03f, 1.0f},
-                         Case{Qt::Key_A, Qt::NoModifier, "a", 1.0f, 1.0f + 0.03f},
+                         Case{Qt::Key_X, Qt::ControlModifier, "\x18", 1.0f - 0.03f, 1.0f},
+                         Case{Qt::Key_A, Qt::AltModifier, "", 1.0f, 1.0f + 0.03f},
                          Case{Qt::Key_Z, Qt::ShiftModifier, "Z", 1.0f, 1.0f - 0.06f}}) {
         scene().setLookAhead(1.0f);
         scene().setCameraHeight(1.0f);
@@ -380,7 +380,7 @@ TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
     EXPECT_NEAR(camera.position().z, 0.1f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());
     ASSERT_TRUE(waitUntil(drawn));
-    press(Qt::Key_Down);
+    press(Qt::Key_Down, Qt::KeypadModifier);
     EXPECT_NEAR(camera.position().z, 0.0f, 1e-6f);
     EXPECT_TRUE(interface->view()->needsDisplay());
 

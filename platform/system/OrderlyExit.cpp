@@ -1,4 +1,4 @@
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,4 +1,5 @@
-#include "platform/display/OrderlyExit.h"
+#include "platform/system/OrderlyExit.h"
+#include "tests/support/OffscreenGL.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -12,19 +13,9 @@ namespace {
 constexpr int kGiveUpMs = 5000;
 constexpr int kNotQuit = 1;
 
-void ensureCoreApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "display_tests";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv); // lives until the process ends
-}
-
 TEST(OrderlyExit, EachSignalQuitsTheEventLoopOnceThenHasItsDefaultEffect)
 {
-    ensureCoreApplication();
+    ensureGuiApplication();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         installOrderlyExitOnSignals();
         QTimer giveUp;
@@ -43,7 +34,7 @@ TEST(OrderlyExit, EachSignalQuitsTheEventLoopOnceThenHasItsDefaultEffect)
 TEST(OrderlyExitDeathTest, ASecondSignalEndsAProgramStillShuttingDown)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe"); // Qt may run threads of its own
-    ensureCoreApplication();
+    ensureGuiApplication();
     EXPECT_EXIT(
         {
             installOrderlyExitOnSignals();
