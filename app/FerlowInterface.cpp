@@ -149,23 +149,18 @@ void FerlowInterface::buildMenus()
     mTerrainMenu->addTo(*bar);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     MainController* controller = mController.get();
-    mStartAction = view->addAction(QStringLiteral("&Start"), mWindow.get(), [controller] { controller->selectStartAnimation(); });
-    mStopAction = view->addAction(QStringLiteral("S&top"), mWindow.get(), [controller] { controller->selectStopAnimation(); });
-    view->addAction(QStringLiteral("&Wire Frame"), mWindow.get(), [controller] { controller->toggleWireFrame(); });
-    mAntialiasingAction =
-        view->addAction(QStringLiteral("&Antialiasing"), mWindow.get(), [controller] { controller->toggleAntialiasing(); });
-    mAntialiasingAction->setCheckable(true);
-    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
+    QAction* start = view->addAction(QStringLiteral("&Start"), controller, &MainController::selectStartAnimation);
+    QAction* stop = view->addAction(QStringLiteral("S&top"), controller, &MainController::selectStopAnimation);
+    start->setEnabled(!controller->animating());
+    stop->setEnabled(controller->animating());
+    QObject::connect(controller, &MainController::animatingChanged, start, [start](bool on) { start->setEnabled(!on); });
+    QObject::connect(controller, &MainController::animatingChanged, stop, &QAction::setEnabled);
+    view->addAction(QStringLiteral("&Wire Frame"), controller, &MainController::toggleWireFrame);
+    QAction* antialiasing = view->addAction(QStringLiteral("&Antialiasing"), controller, &MainController::toggleAntialiasing);
+    antialiasing->setCheckable(true);
+    antialiasing->setChecked(mView->fullSceneAntialiasing());
+    QObject::connect(controller, &MainController::antialiasingChanged, antialiasing, &QAction::setChecked);
     view->addSeparator();
-    QAction* fullScreen = view->addAction(QStringLiteral("&Full Screen"), mWindow.get(),
-                                          [controller] { controller->selectFullScreen(); });
+    QAction* fullScreen = view->addAction(QStringLiteral("&Full Screen"), controller, &MainController::selectFullScreen);
     fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
-    QObject::connect(view, &QMenu::aboutToShow, mWindow.get(), [this] { updateMenuStates(); });
-}
-
-void FerlowInterface::updateMenuStates()
-{
-    mStartAction->setEnabled(!mController->animating());
-    mStopAction->setEnabled(mController->animating());
-    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
 }

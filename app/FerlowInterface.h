@@ -9,7 +9,6 @@ class FerlowOpenGLView;
 class MainController;
 class PreferencesPanel;
 class PrefsController;
-class QAction;
 class TerrainMenu;
 class Window;
 
@@ -42,7 +41,6 @@ private:
 
     void buildMenus();
     void showNoOpenGLMessage();
-    void updateMenuStates();
 
     std::unique_ptr<MainController> mController;
     std::unique_ptr<PrefsController> mPrefsController;
@@ -50,7 +48,4 @@ private:
     std::unique_ptr<Window> mWindow;
     FerlowOpenGLView* mView = nullptr; // owned by the window, through its container
     PreferencesPanel* mPanel = nullptr; // owned by the window
-    QAction* mStartAction = nullptr;
-    QAction* mStopAction = nullptr;
-    QAction* mAntialiasingAction = nullptr;
 };

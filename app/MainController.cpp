@@ -120,6 +120,7 @@ void MainController::startAnimation()
     isAnimating = true;
     if (!isInFullScreenMode())
         startAnimationTimer();
+    emit animatingChanged(true);
 }
 
 void MainController::stopAnimation()
@@ -129,6 +130,7 @@ void MainController::stopAnimation()
     if (animationTimer)
         stopAnimationTimer();
     isAnimating = false;
+    emit animatingChanged(false);
 }
 
 void MainController::startAnimationTimer()
@@ -206,6 +208,7 @@ void MainController::toggleAntialiasing()
     mOpenGLView->setFullSceneAntialiasing(antialiasing);
     SettingsStore::standardUserDefaults().setBool(antialiasing, FerlowOpenGLView::kAntialiasingKey);
     mFullScreenAttributes = fullScreenPixelFormatAttributes(1, antialiasing);
+    emit antialiasingChanged(antialiasing);
 }
 
 // Two ways, chosen by what the view offers. Where the display cannot switch

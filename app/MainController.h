@@ -4,6 +4,7 @@
 #include "platform/toolkit/Responder.h"
 #include "platform/toolkit/Toolbar.h"
 
+#include <QObject>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,7 +27,13 @@ class Window;
 //
 // Invariants: a timer exists only while isAnimating is true, and while
 // isAnimating is true outside display-capture full screen a timer exists.
-class MainController : public Responder, public InterfaceObject, public ApplicationDelegate, public ToolbarDelegate {
+class MainController : public QObject,
+                       public Responder,
+                       public InterfaceObject,
+                       public ApplicationDelegate,
+                       public ToolbarDelegate {
+    Q_OBJECT
+
 public:
     // About 59 redraws a second; motion does not depend on it.
     static constexpr double kAnimationInterval = 0.017;
@@ -87,6 +94,12 @@ public:
     QStringList toolbarDefaultItemIdentifiers(Toolbar& toolbar) override;
     QStringList toolbarAllowedItemIdentifiers(Toolbar& toolbar) override;
     bool validateToolbarItem(const ToolbarItem& item) override;
+
+signals:
+    // As the animation starts and stops, at once: the commands that offer
+    // only the change it can make follow it.
+    void animatingChanged(bool animating);
+    void antialiasingChanged(bool antialiasing);
 
 private:
     bool isAnimating = false;
