@@ -19,6 +19,9 @@
 
 namespace {
 
+const QString kAboutItem = QStringLiteral("About Item Identifier");
+const QString kQuitItem = QStringLiteral("Quit Item Identifier");
+
 // The grid-size slider ends at the height image's width, read from its header.
 int heightImageWidth()
 {
@@ -48,8 +51,9 @@ FerlowInterface::FerlowInterface(const QString& terrainFile)
         mView->setController(mController.get());
         buildPreferences();
         mController->setOutlets(mView, mWindow.get(), mPanel, mPrefsController.get());
+        mController->addCommands(mCommands);
         mTerrainMenu = std::make_unique<TerrainMenu>(*mWindow, *mView, *mPrefsController,
-                                                     SettingsStore::standardUserDefaults(), heightImageWidth());
+                                                     SettingsStore::standardUserDefaults(), heightImageWidth(), mCommands);
     } else {
         showNoOpenGLMessage();
     }
@@ -124,48 +128,42 @@ void FerlowInterface::showNoOpenGLMessage()
 // letters, arrows, Escape): those keys belong to the view.
 void FerlowInterface::buildMenus()
 {
-    QMenuBar* bar = mWindow->menuBar();
-    QMenu* ferlow = bar->addMenu(QStringLiteral("&Ferlow"));
-    ferlow->addAction(QStringLiteral("&About Ferlow"), mWindow.get(), [this] {
+    auto* about = new QAction(QStringLiteral("&About Ferlow"), mWindow.get());
+    QObject::connect(about, &QAction::triggered, mWindow.get(), [this] {
         QMessageBox::about(mWindow.get(), QStringLiteral("About Ferlow"),
                            QStringLiteral("<h3>Ferlow</h3><p>A real-time flight over a textured terrain, "
                                           "drawn with OpenGL.</p><p>Space starts and stops the flight, W "
                                           "toggles wire frame; drag to turn the camera, scroll to zoom.</p>"));
     });
-    if (mView) {
-        QAction* preferences = ferlow->addAction(QStringLiteral("&Preferences…"), mWindow.get(),
-                                                 [this] { mController->openPrefsWindow(); });
-        preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    }
-    ferlow->addSeparator();
+    mCommands.add(kAboutItem, about);
     // As a signal does (OrderlyExit.h): the application closes its windows
     // and ends, and a full screen under way ends first.
-    QAction* quit = ferlow->addAction(QStringLiteral("&Quit"), qApp, &QCoreApplication::quit);
+    auto* quit = new QAction(QStringLiteral("&Quit"), mWindow.get());
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    mCommands.add(kQuitItem, quit);
 
+    addMenu(QStringLiteral("&Ferlow"), {kAboutItem, MainController::kPrefsItem, {}, kQuitItem});
     if (!mView)
         return;
-    mTerrainMenu->addTo(*bar);
-    QMenu* view = bar->addMenu(QStringLiteral("&View"));
-    MainController* controller = mController.get();
-    mStartAction = view->addAction(QStringLiteral("&Start"), mWindow.get(), [controller] { controller->selectStartAnimation(); });
-    mStopAction = view->addAction(QStringLiteral("S&top"), mWindow.get(), [controller] { controller->selectStopAnimation(); });
-    view->addAction(QStringLiteral("&Wire Frame"), mWindow.get(), [controller] { controller->toggleWireFrame(); });
-    mAntialiasingAction =
-        view->addAction(QStringLiteral("&Antialiasing"), mWindow.get(), [controller] { controller->toggleAntialiasing(); });
-    mAntialiasingAction->setCheckable(true);
-    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
-    view->addSeparator();
-    QAction* fullScreen = view->addAction(QStringLiteral("&Full Screen"), mWindow.get(),
-                                          [controller] { controller->selectFullScreen(); });
-    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
-    QObject::connect(view, &QMenu::aboutToShow, mWindow.get(), [this] { updateMenuStates(); });
+    // "F&ile": Alt+F opens the Ferlow menu.
+    addMenu(QStringLiteral("F&ile"),
+            {TerrainMenu::kOpenTerrainItem, TerrainMenu::kOpenRecentItem, TerrainMenu::kBuiltInTerrainItem});
+    addMenu(QStringLiteral("&View"), {MainController::kStartItem, MainController::kStopItem,
+                                      MainController::kWireFrameItem, MainController::kAntialiasingItem, {},
+                                      MainController::kFullScreenItem});
 }
 
-void FerlowInterface::updateMenuStates()
+// An empty identifier stands for a separator; a command nobody registered
+// (Preferences, without a view) is left out.
+void FerlowInterface::addMenu(const QString& title, const QStringList& items)
 {
-    mStartAction->setEnabled(!mController->animating());
-    mStopAction->setEnabled(mController->animating());
-    mAntialiasingAction->setChecked(mView->fullSceneAntialiasing());
+    QMenu* menu = mWindow->menuBar()->addMenu(title);
+    for (const QString& identifier : items) {
+        if (identifier.isEmpty())
+            menu->addSeparator();
+        else if (QAction* command = mCommands.action(identifier))
+            menu->addAction(command);
+    }
 }

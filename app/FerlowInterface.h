@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/toolkit/ActionRegistry.h"
 #include "platform/toolkit/Application.h"
 
 #include <QString>
@@ -9,13 +10,13 @@ class FerlowOpenGLView;
 class MainController;
 class PreferencesPanel;
 class PrefsController;
-class QAction;
 class TerrainMenu;
 class Window;
 
 // The main interface: the main window titled "Ferlow" with its menu bar and
 // the OpenGL view, the preferences panel, and the two controllers, connected
-// to each other.
+// to each other; and the commands of the menus and the toolbar, each made
+// once by the object that carries it out.
 class FerlowInterface : public MainInterface {
 public:
     static constexpr int kDefaultWidth = 1024;
@@ -41,16 +42,14 @@ private:
     void buildPreferences();
 
     void buildMenus();
+    void addMenu(const QString& title, const QStringList& items);
     void showNoOpenGLMessage();
-    void updateMenuStates();
 
+    ActionRegistry mCommands; // outlives the window's menus and toolbar
     std::unique_ptr<MainController> mController;
     std::unique_ptr<PrefsController> mPrefsController;
     std::unique_ptr<TerrainMenu> mTerrainMenu;
     std::unique_ptr<Window> mWindow;
     FerlowOpenGLView* mView = nullptr; // owned by the window, through its container
     PreferencesPanel* mPanel = nullptr; // owned by the window
-    QAction* mStartAction = nullptr;
-    QAction* mStopAction = nullptr;
-    QAction* mAntialiasingAction = nullptr;
 };

@@ -122,6 +122,7 @@ void MainController::startAnimation()
     isAnimating = true;
     if (!isInFullScreenMode())
         startAnimationTimer();
+    emit animatingChanged(true);
 }
 
 void MainController::stopAnimation()
@@ -130,6 +131,7 @@ void MainController::stopAnimation()
         return;
     stopAnimationTimer();
     isAnimating = false;
+    emit animatingChanged(false);
 }
 
 void MainController::startAnimationTimer()
@@ -202,6 +204,7 @@ void MainController::toggleAntialiasing()
     mOpenGLView->setFullSceneAntialiasing(antialiasing);
     SettingsStore::standardUserDefaults().setBool(antialiasing, FerlowOpenGLView::kAntialiasingKey);
     mFullScreenAttributes = fullScreenPixelFormatAttributes(1, antialiasing);
+    emit antialiasingChanged(antialiasing);
 }
 
 // Two ways, chosen by what the view offers. Where the display cannot switch

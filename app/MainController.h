@@ -2,14 +2,15 @@
 
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Responder.h"
-#include "platform/toolkit/Toolbar.h"
 
+#include <QObject>
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+class ActionRegistry;
 class FerlowOpenGLView;
 class FullScreenSession;
 class Panel;
@@ -27,7 +28,9 @@ class Window;
 //
 // Invariants: the timer runs only while isAnimating is true, and while
 // isAnimating is true outside display-capture full screen it runs.
-class MainController : public Responder, public InterfaceObject, public ApplicationDelegate, public ToolbarDelegate {
+class MainController : public QObject, public Responder, public InterfaceObject, public ApplicationDelegate {
+    Q_OBJECT
+
 public:
     // About 59 redraws a second; motion does not depend on it.
     static constexpr std::chrono::milliseconds kAnimationInterval{17};
@@ -80,14 +83,28 @@ public:
     bool isInFullScreenMode() const;
     bool inFullScreenLoop() const { return stayInFullScreenMode; }
 
-    // The toolbar of the main window, its items and their states; see
+    // The identifiers of the controller's commands: the toolbar stores its
+    // arrangement as a list of them.
+    static inline const QString kFullScreenItem = QStringLiteral("FullScreen Item Identifier");
+    static inline const QString kStartItem = QStringLiteral("Start Item Identifier");
+    static inline const QString kStopItem = QStringLiteral("Stop Item Identifier");
+    static inline const QString kWireFrameItem = QStringLiteral("WireFrame Item Identifier");
+    static inline const QString kPrefsItem = QStringLiteral("Prefs Item Identifier");
+    static inline const QString kAntialiasingItem = QStringLiteral("Antialiasing Item Identifier");
+
+    // Makes the controller's commands, one action each, and registers them
+    // for the menus and the toolbar; once the outlets are connected. See
     // MainControllerToolbar.cpp.
+    void addCommands(ActionRegistry& commands);
+    // The main window's toolbar, over the registered commands.
     void setupToolbar();
-    std::unique_ptr<ToolbarItem> toolbar(Toolbar& toolbar, const QString& itemIdentifier,
-                                         bool willBeInserted) override;
-    QStringList toolbarDefaultItemIdentifiers(Toolbar& toolbar) override;
-    QStringList toolbarAllowedItemIdentifiers(Toolbar& toolbar) override;
-    bool validateToolbarItem(const ToolbarItem& item) override;
+
+signals:
+    // As the animation starts and stops, at once: the commands that offer
+    // only the change it can make follow it.
+    void animatingChanged(bool animating);
+    // As antialiasing turns: its command's check mark follows it.
+    void antialiasingChanged(bool antialiasing);
 
 private:
     bool isAnimating = false;
@@ -100,6 +117,7 @@ private:
     Window* mFerlowWindow = nullptr;
     Panel* mPreferencesWindow = nullptr;
     PrefsController* mPrefsController = nullptr;
+    const ActionRegistry* mCommands = nullptr;
 
     std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
 

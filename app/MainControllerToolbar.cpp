@@ -1,92 +1,75 @@
-// The MainController's part as the toolbar's delegate and the target of its
-// items. The controller keeps no reference to the toolbar or its items: the
-// window owns the toolbar, the toolbar its items, and the toolbar keeps the
-// user's arrangement between runs under its identifier.
+// The MainController's commands, one action each for the menus and the
+// toolbar alike, and the main window's toolbar over them. The actions
+// follow the controller's signals; the window owns the toolbar, and the
+// toolbar keeps the user's arrangement between runs under its identifier.
 #include "app/MainController.h"
 
+#include "platform/toolkit/ActionRegistry.h"
+#include "platform/toolkit/Toolbar.h"
 #include "platform/toolkit/Window.h"
+#include "view/FerlowOpenGLView.h"
 
-#include <algorithm>
-#include <iterator>
+#include <QAction>
 
 namespace {
 
 const QString kToolbarIdentifier = QStringLiteral("Toolbar Identifier");
-const QString kFullScreenItem = QStringLiteral("FullScreen Item Identifier");
-const QString kStartItem = QStringLiteral("Start Item Identifier");
-const QString kStopItem = QStringLiteral("Stop Item Identifier");
-const QString kWireFrameItem = QStringLiteral("WireFrame Item Identifier");
-const QString kPrefsItem = QStringLiteral("Prefs Item Identifier");
-
-struct ItemDescription {
-    QString identifier;
-    QString label; // also the palette label
-    QString toolTip;
-    QString imageName;
-    void (MainController::*action)();
-};
-
-// In the order a requested identifier is compared with them.
-const ItemDescription kItems[] = {
-    {kFullScreenItem, QStringLiteral("Full Screen"), QStringLiteral("Switch to Full Screen mode (use esc key to exit)"),
-     QStringLiteral("Present"), &MainController::selectFullScreen},
-    {kStartItem, QStringLiteral("Start"), QStringLiteral("Start Animation"), QStringLiteral("Run"),
-     &MainController::selectStartAnimation},
-    {kStopItem, QStringLiteral("Stop"), QStringLiteral("Stop Animation"), QStringLiteral("Stop"),
-     &MainController::selectStopAnimation},
-    {kWireFrameItem, QStringLiteral("Wire Frame"), QStringLiteral("Toggle Wire Frame Mode"),
-     QStringLiteral("wireframe"), &MainController::toggleWireFrame},
-    {kPrefsItem, QStringLiteral("Preferences"), QStringLiteral("Preferences"), QStringLiteral("ferlowprefs"),
-     &MainController::openPrefsWindow},
-};
-
-const QStringList kDefaultItems{kStartItem, kStopItem, kFullScreenItem, kWireFrameItem, kPrefsItem};
 
 } // namespace
 
+// Start and Stop offer only the change the animation can make.
+void MainController::addCommands(ActionRegistry& commands)
+{
+    struct Command {
+        const QString& identifier;
+        QString menuText;
+        QString label; // on the toolbar and in its palette
+        QString toolTip;
+        QString imageName;
+        QKeySequence shortcut;
+        void (MainController::*action)();
+    };
+    const Command kCommands[] = {
+        {kFullScreenItem, QStringLiteral("&Full Screen"), QStringLiteral("Full Screen"),
+         QStringLiteral("Switch to Full Screen mode (use esc key to exit)"), QStringLiteral("Present"),
+         QKeySequence(Qt::Key_F11), &MainController::selectFullScreen},
+        {kStartItem, QStringLiteral("&Start"), QStringLiteral("Start"), QStringLiteral("Start Animation"),
+         QStringLiteral("Run"), {}, &MainController::selectStartAnimation},
+        {kStopItem, QStringLiteral("S&top"), QStringLiteral("Stop"), QStringLiteral("Stop Animation"),
+         QStringLiteral("Stop"), {}, &MainController::selectStopAnimation},
+        {kWireFrameItem, QStringLiteral("&Wire Frame"), QStringLiteral("Wire Frame"),
+         QStringLiteral("Toggle Wire Frame Mode"), QStringLiteral("wireframe"), {}, &MainController::toggleWireFrame},
+        {kPrefsItem, QStringLiteral("&Preferences…"), QStringLiteral("Preferences"), QStringLiteral("Preferences"),
+         QStringLiteral("ferlowprefs"), QKeySequence(Qt::CTRL | Qt::Key_Comma), &MainController::openPrefsWindow},
+    };
+    for (const Command& command : kCommands) {
+        auto* action = new QAction(command.menuText, this);
+        action->setIconText(command.label);
+        action->setToolTip(command.toolTip);
+        action->setIcon(ToolbarImage::imageNamed(command.imageName));
+        action->setIconVisibleInMenu(false); // the menus show words only
+        action->setShortcut(command.shortcut);
+        connect(action, &QAction::triggered, this, command.action);
+        commands.add(command.identifier, action);
+    }
+    QAction* start = commands.action(kStartItem);
+    QAction* stop = commands.action(kStopItem);
+    start->setEnabled(!isAnimating);
+    stop->setEnabled(isAnimating);
+    connect(this, &MainController::animatingChanged, start, [start](bool animating) { start->setEnabled(!animating); });
+    connect(this, &MainController::animatingChanged, stop, &QAction::setEnabled);
+
+    auto* antialiasing = new QAction(QStringLiteral("&Antialiasing"), this);
+    antialiasing->setCheckable(true);
+    antialiasing->setChecked(mOpenGLView->fullSceneAntialiasing());
+    connect(antialiasing, &QAction::triggered, this, &MainController::toggleAntialiasing);
+    connect(this, &MainController::antialiasingChanged, antialiasing, &QAction::setChecked);
+    commands.add(kAntialiasingItem, antialiasing);
+    mCommands = &commands;
+}
+
 void MainController::setupToolbar()
 {
-    auto toolbar = std::make_unique<Toolbar>(kToolbarIdentifier);
-    toolbar->setAllowsUserCustomization(true);
-    toolbar->setAutosavesConfiguration(true);
-    toolbar->setShowsBaselineSeparator(false);
-    toolbar->setDisplayMode(ToolbarDisplayMode::Default);
-    toolbar->setDelegate(this);
-    mFerlowWindow->setToolbar(std::move(toolbar));
-}
-
-// The same item serves the toolbar and the customisation palette.
-std::unique_ptr<ToolbarItem> MainController::toolbar(Toolbar&, const QString& itemIdentifier, bool)
-{
-    const auto found = std::ranges::find(kItems, itemIdentifier, &ItemDescription::identifier);
-    if (found == std::end(kItems))
-        return nullptr;
-    auto item = ToolbarItem::initWithItemIdentifier(itemIdentifier);
-    item->setLabel(found->label);
-    item->setPaletteLabel(found->label);
-    item->setToolTip(found->toolTip);
-    item->setImage(ToolbarImage::imageNamed(found->imageName));
-    item->setAction([this, action = found->action] { (this->*action)(); });
-    return item;
-}
-
-QStringList MainController::toolbarDefaultItemIdentifiers(Toolbar&)
-{
-    return kDefaultItems;
-}
-
-QStringList MainController::toolbarAllowedItemIdentifiers(Toolbar&)
-{
-    using namespace ToolbarItemIdentifier;
-    return kDefaultItems + QStringList{Separator, FlexibleSpace, Space, CustomizeToolbar};
-}
-
-// Start and Stop offer only the change animation can make.
-bool MainController::validateToolbarItem(const ToolbarItem& item)
-{
-    if (item.itemIdentifier() == kStartItem)
-        return !isAnimating;
-    if (item.itemIdentifier() == kStopItem)
-        return isAnimating;
-    return true;
+    mFerlowWindow->setToolbar(std::make_unique<Toolbar>(
+        kToolbarIdentifier, *mCommands, QStringList{kStartItem, kStopItem, kFullScreenItem, kWireFrameItem, kPrefsItem}));
 }

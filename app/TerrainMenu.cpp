@@ -5,6 +5,7 @@
 #include "platform/system/Image.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
+#include "platform/toolkit/ActionRegistry.h"
 #include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
 #include "scene/Scene.h"
@@ -18,7 +19,6 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -70,34 +70,35 @@ constexpr int kProgressSteps = 1000;
 } // namespace
 
 TerrainMenu::TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
-                         int builtInWidth)
+                         int builtInWidth, ActionRegistry& commands)
     : mWindow(window)
     , mView(view)
     , mPrefs(prefs)
     , mStore(store)
     , mBuiltInWidth(builtInWidth)
+    , mRecentMenu(new QMenu(QStringLiteral("Open &Recent"), &window))
 {
     mWindow.setAcceptDrops(true);
     mWindow.installEventFilter(this);
     // The flight is a window of its own in a container, which hands drags
     // to it and reports them taken: they never reach the main window.
     mView.container()->installEventFilter(this);
+
+    auto* open = new QAction(QStringLiteral("&Open Terrain…"), this);
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, &TerrainMenu::openTerrainWithDialog);
+    commands.add(kOpenTerrainItem, open);
+    // Listed as the menu opens: a file may have gone since.
+    connect(mRecentMenu, &QMenu::aboutToShow, this, &TerrainMenu::fillRecentMenu);
+    commands.add(kOpenRecentItem, mRecentMenu->menuAction());
+    auto* builtIn = new QAction(QStringLiteral("&Built-in Terrain"), this);
+    connect(builtIn, &QAction::triggered, this, &TerrainMenu::openBuiltInTerrain);
+    commands.add(kBuiltInTerrainItem, builtIn);
 }
 
 TerrainMenu::~TerrainMenu()
 {
     closeProgress();
-}
-
-void TerrainMenu::addTo(QMenuBar& menuBar)
-{
-    // "F&ile": Alt+F opens the Ferlow menu.
-    QMenu* file = menuBar.addMenu(QStringLiteral("F&ile"));
-    QAction* open = file->addAction(QStringLiteral("&Open Terrain…"), this, [this] { openTerrainWithDialog(); });
-    open->setShortcut(QKeySequence::Open);
-    mRecentMenu = file->addMenu(QStringLiteral("Open &Recent"));
-    connect(mRecentMenu, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
-    file->addAction(QStringLiteral("&Built-in Terrain"), this, [this] { openBuiltInTerrain(); });
 }
 
 void TerrainMenu::openAtStart(const QString& commandLineFile)

@@ -9,11 +9,11 @@
 #include <QStringList>
 #include <memory>
 
+class ActionRegistry;
 class BackgroundTask;
 class FerlowOpenGLView;
 class PrefsController;
 class QMenu;
-class QMenuBar;
 class SettingsStore;
 class TerrainImage;
 class Window;
@@ -40,15 +40,18 @@ public:
     static constexpr int kRecentCount = 5;
     static constexpr int kRecentKept = 10;
 
-    // Takes drops anywhere on window, the view included. The built-in
-    // height image is builtInWidth pixels wide.
+    // The identifiers of the File menu's commands.
+    static inline const QString kOpenTerrainItem = QStringLiteral("OpenTerrain Item Identifier");
+    static inline const QString kOpenRecentItem = QStringLiteral("OpenRecent Item Identifier");
+    static inline const QString kBuiltInTerrainItem = QStringLiteral("BuiltInTerrain Item Identifier");
+
+    // Takes drops anywhere on window, the view included, and registers the
+    // File menu's commands in commands. The built-in height image is
+    // builtInWidth pixels wide.
     TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
-                int builtInWidth);
+                int builtInWidth, ActionRegistry& commands);
     // Cancels an opening under way and waits for its thread.
     ~TerrainMenu() override;
-
-    // The File menu, added to the end of the menu bar.
-    void addTo(QMenuBar& menuBar);
 
     // Before the first frame: the file named on the command line if there is
     // one, else the stored one, else the built-in terrain.
@@ -97,7 +100,7 @@ private:
     PrefsController& mPrefs;
     SettingsStore& mStore;
     int mBuiltInWidth;
-    QMenu* mRecentMenu = nullptr;
+    QMenu* mRecentMenu; // owned by the window
     std::unique_ptr<BackgroundTask> mOpening;
     QPointer<QProgressDialog> mProgress;
 };

@@ -5,26 +5,21 @@
 #include <QPointer>
 #include <QStringList>
 #include <QToolBar>
-#include <functional>
+#include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
-class QAction;
-class Toolbar;
-class ToolbarPalette;
+class ActionRegistry;
 
-// The identifiers of the items every toolbar makes itself: its delegate is
-// never asked for them, and may offer them among its allowed items.
+// The identifiers of the items every toolbar makes itself, beside the
+// commands it shows.
 namespace ToolbarItemIdentifier {
 inline const QString Separator = QStringLiteral("Toolbar Separator Item");
 inline const QString FlexibleSpace = QStringLiteral("Toolbar Flexible Space Item");
 inline const QString Space = QStringLiteral("Toolbar Space Item");
 inline const QString CustomizeToolbar = QStringLiteral("Toolbar Customise Item");
 } // namespace ToolbarItemIdentifier
-
-// How items show. Default is the user's choice, when the toolbar keeps one,
-// and otherwise an icon with its label under it. The values are stored.
-enum class ToolbarDisplayMode { Default = 0, IconAndLabel = 1, IconOnly = 2, LabelOnly = 3 };
 
 namespace ToolbarImage {
 // The application's toolbar image of that name (":/toolbar/<name>.svg" in
@@ -33,127 +28,59 @@ namespace ToolbarImage {
 QIcon imageNamed(const QString& name);
 } // namespace ToolbarImage
 
-// One command of a toolbar. It is shown through a QAction of its own, which
-// carries its label, tool tip, image and enabled state to the tool button.
-class ToolbarItem {
-public:
-    static std::unique_ptr<ToolbarItem> initWithItemIdentifier(const QString& itemIdentifier);
-    ~ToolbarItem();
-    ToolbarItem(const ToolbarItem&) = delete;
-    ToolbarItem& operator=(const ToolbarItem&) = delete;
-
-    const QString& itemIdentifier() const { return mItemIdentifier; }
-
-    // The text under the icon in the toolbar.
-    void setLabel(const QString& label);
-    QString label() const;
-    // The text in the customisation palette.
-    void setPaletteLabel(const QString& paletteLabel) { mPaletteLabel = paletteLabel; }
-    const QString& paletteLabel() const { return mPaletteLabel; }
-    void setToolTip(const QString& toolTip);
-    QString toolTip() const;
-    void setImage(const QIcon& image);
-    QIcon image() const;
-    // What a click on the item does.
-    void setAction(std::function<void()> action) { mAction = std::move(action); }
-
-    // A disabled item shows greyed and does nothing when clicked.
-    void setEnabled(bool enabled);
-    bool isEnabled() const;
-
-    // The Qt action that shows the item in a tool bar.
-    QAction* view() const { return mView.get(); }
-
-private:
-    friend class Toolbar;
-    ToolbarItem(QString itemIdentifier, std::unique_ptr<QAction> view);
-
-    QString mItemIdentifier;
-    QString mPaletteLabel;
-    std::unique_ptr<QAction> mView;
-    std::function<void()> mAction;
-};
-
-// What a toolbar asks of the object that supplies its items.
-class ToolbarDelegate {
-public:
-    virtual ~ToolbarDelegate() = default;
-    // A new item for the identifier, or null for an identifier the delegate
-    // does not know. willBeInserted is false when the item is only shown in
-    // the customisation palette.
-    virtual std::unique_ptr<ToolbarItem> toolbar(Toolbar& toolbar, const QString& itemIdentifier,
-                                                 bool willBeInserted) = 0;
-    // The arrangement of a toolbar nobody has customised, left to right.
-    virtual QStringList toolbarDefaultItemIdentifiers(Toolbar& toolbar) = 0;
-    // Everything the customisation palette offers, in its order.
-    virtual QStringList toolbarAllowedItemIdentifiers(Toolbar& toolbar) = 0;
-    // Whether the item is enabled now; asked again each time the toolbar
-    // refreshes.
-    virtual bool validateToolbarItem(const ToolbarItem& item) = 0;
-};
-
-// A window's toolbar whose items come from a delegate, by identifier, in an
-// arrangement the user may customise and the toolbar may keep between runs.
+// A window's tool bar of commands, each shown through the one action
+// registered for it, in an arrangement the user may change and that is kept
+// between runs. Whether a command is enabled or checked is its action's to
+// say, kept by the action's owner: the toolbar never asks.
 //
-// Items are made when the delegate is set (and again whenever the
-// arrangement changes), from the stored arrangement when the toolbar
-// autosaves and one is stored, and otherwise from the delegate's defaults.
-// An identifier nobody can make an item for (one left in the store by
-// another version) is skipped without complaint.
+// The arrangement is a list of identifiers: of the commands the toolbar
+// offers, and of the items it makes itself (separators, spaces and the
+// customise item). It is the stored one when there is one, else the
+// default. An identifier the toolbar does not offer (one left in the store
+// by another version) is skipped without complaint, and a command listed
+// twice shows once, where it stands first.
 //
-// Validation: the toolbar asks the delegate about every item each time the
-// event loop is about to wait for events (the dispatcher's aboutToBlock),
-// i.e. after every batch of events and timer ticks. So whatever changed the
-// state the items follow (a click, a key, a menu command, a full-screen
-// loop), the items are in step before the loop next sleeps, and the
-// repaint of a changed button comes in the pass that follows. Nothing has
-// to remember to tell the toolbar, and no timer polls it. It costs one call
-// per item per wait: about sixty rounds of a few calls a second while the
-// animation timer runs. A loop that never waits (the display-capture
-// full-screen loop) leaves the items as they were until it ends; the
-// window is covered meanwhile.
-//
-// Autosave: under the toolbar's identifier the store keeps the list of item
+// The store keeps, under the toolbar's identifier, the list of item
 // identifiers, and under the identifier followed by " Display Mode" the
-// display mode, each written as soon as the user changes it.
-//
-// The delegate must outlive the toolbar's use of it: it is asked only from
-// the event loop and while the toolbar is set up or customised.
+// number of the display mode (kDisplayModes), each written as soon as the
+// user changes it.
 class Toolbar : public QToolBar {
     Q_OBJECT // so that a window can tell its Toolbar from other tool bars
 
 public:
-    explicit Toolbar(QString identifier);
-    ~Toolbar() override;
+    // Offers the commands of defaultItems, found in commands, and shows them
+    // until the user arranges otherwise. The registry must outlive the
+    // toolbar.
+    Toolbar(QString identifier, const ActionRegistry& commands, QStringList defaultItems);
 
     const QString& identifier() const { return mIdentifier; }
 
-    // Whether the user may open the customisation palette, from the
-    // customise item or the toolbar's context menu.
-    void setAllowsUserCustomization(bool allows);
-    bool allowsUserCustomization() const { return mAllowsUserCustomization; }
-    // Turning it on restores the stored arrangement and display mode.
-    void setAutosavesConfiguration(bool autosaves);
-    // The line under the toolbar that sets it off from the window's content.
-    void setShowsBaselineSeparator(bool shows);
-    void setDisplayMode(ToolbarDisplayMode mode);
-    ToolbarDisplayMode displayMode() const { return mDisplayMode; }
-    void setDelegate(ToolbarDelegate* delegate);
-
-    // The identifiers of the items shown, left to right.
-    QStringList itemIdentifiers() const;
+    // The identifiers of the items shown, left to right, one for each of
+    // actions().
+    const QStringList& itemIdentifiers() const { return mItemIdentifiers; }
     // Shows the items of these identifiers in this order, as a user's
-    // arrangement: stored when the toolbar autosaves.
+    // arrangement, and stores it.
     void setItemIdentifiers(const QStringList& identifiers);
-    const std::vector<std::unique_ptr<ToolbarItem>>& items() const { return mItems; }
-
-    // Enables each item as the delegate says.
-    void validateVisibleItems();
 
     // Opens the palette, or brings it forward when it is open already.
     void runCustomizationPalette();
     // The open palette, or null.
     QDialog* customizationPalette() const { return mPalette; }
+
+    struct DisplayMode {
+        Qt::ToolButtonStyle style;
+        int stored; // what the store keeps for it
+        const char* title;
+    };
+    // What the user may choose, in the context menu and the palette; the
+    // first is the one of a toolbar nobody has chosen for.
+    static constexpr std::array kDisplayModes{
+        DisplayMode{Qt::ToolButtonTextUnderIcon, 1, "Icon and Label"},
+        DisplayMode{Qt::ToolButtonIconOnly, 2, "Icon Only"},
+        DisplayMode{Qt::ToolButtonTextOnly, 3, "Label Only"},
+    };
+    // Shows the buttons in that mode, as the user's choice, and stores it.
+    void chooseDisplayMode(const DisplayMode& mode);
 
     // The size of the icons, in points.
     static constexpr int kIconSize = 32;
@@ -164,28 +91,35 @@ protected:
 private:
     friend class ToolbarPalette;
 
-    // What Default stands for when no choice of the user's is known.
-    static ToolbarDisplayMode shownMode(ToolbarDisplayMode mode);
+    // How an item shows in the palette.
+    struct Look {
+        QIcon image;
+        QString label;
+    };
+
+    // Everything the palette offers, in its order.
+    QStringList allowedItemIdentifiers() const;
+    // Null for a command the toolbar does not offer; the customise item's
+    // action for its identifier.
+    QAction* command(const QString& identifier) const;
+    // Nothing for an item the toolbar does not offer.
+    std::optional<Look> look(const QString& identifier) const;
     // Separators and spaces may stand anywhere, any number of times; every
     // other item at most once.
     static bool isRepeatable(const QString& identifier);
 
-    std::unique_ptr<ToolbarItem> makeItem(const QString& identifier, bool willBeInserted);
-    std::unique_ptr<ToolbarItem> makeStandardItem(const QString& identifier);
-    void loadConfiguration();
+    QAction* makeSpacer(const QString& identifier);
     void showItems(const QStringList& identifiers);
     void restoreDefaultItems();
-    void applyDisplayMode(ToolbarDisplayMode mode);
-    ToolbarDisplayMode storedDisplayMode() const;
     QString displayModeKey() const;
     void showContextMenu(const QPoint& position);
 
     QString mIdentifier;
-    ToolbarDelegate* mDelegate = nullptr;
-    bool mAllowsUserCustomization = false;
-    bool mAutosavesConfiguration = false;
-    bool mShowsBaselineSeparator = true;
-    ToolbarDisplayMode mDisplayMode = ToolbarDisplayMode::Default;
-    std::vector<std::unique_ptr<ToolbarItem>> mItems;
+    const ActionRegistry& mCommands;
+    QStringList mDefaultItems;
+    QAction* mCustomise;
+    QStringList mItemIdentifiers;
+    // The separators and spaces shown: a place of its own for each.
+    std::vector<std::unique_ptr<QAction>> mSpacers;
     QPointer<QDialog> mPalette;
 };

@@ -9,26 +9,10 @@
 
 namespace {
 
-int choiceIndex(ToolbarDisplayMode shownMode)
+int modeIndex(Qt::ToolButtonStyle style)
 {
-    const auto& choices = ToolbarPalette::kDisplayModeChoices;
-    const auto found = std::ranges::find(choices, shownMode, &ToolbarPalette::DisplayModeChoice::mode);
-    return int(found - choices.begin());
-}
-
-// Items without an image (separators, spaces) get a blank one, so that all
-// labels line up.
-QListWidgetItem* paletteEntry(const ToolbarItem& item, int iconSize)
-{
-    QIcon image = item.image();
-    if (image.isNull()) {
-        QPixmap blank(iconSize, iconSize);
-        blank.fill(Qt::transparent);
-        image = QIcon(blank);
-    }
-    auto* entry = new QListWidgetItem(image, item.paletteLabel());
-    entry->setData(Qt::UserRole, item.itemIdentifier());
-    return entry;
+    const auto& modes = Toolbar::kDisplayModes;
+    return int(std::ranges::find(modes, style, &Toolbar::DisplayMode::style) - modes.begin());
 }
 
 } // namespace
@@ -87,10 +71,10 @@ QLayout* ToolbarPalette::commandColumn()
 QLayout* ToolbarPalette::bottomRow()
 {
     mShow->setObjectName(QStringLiteral("show"));
-    for (const DisplayModeChoice& choice : kDisplayModeChoices)
-        mShow->addItem(QString::fromLatin1(choice.title));
+    for (const Toolbar::DisplayMode& mode : Toolbar::kDisplayModes)
+        mShow->addItem(QString::fromLatin1(mode.title));
     connect(mShow, &QComboBox::currentIndexChanged, this,
-            [this](int index) { mToolbar.setDisplayMode(kDisplayModeChoices.at(index).mode); });
+            [this](int index) { mToolbar.chooseDisplayMode(Toolbar::kDisplayModes.at(index)); });
 
     auto* restore = new QPushButton(QStringLiteral("Restore Default Set"));
     restore->setObjectName(QStringLiteral("restoreDefaults"));
@@ -113,15 +97,33 @@ QLayout* ToolbarPalette::bottomRow()
     return row;
 }
 
+// Items without an image (separators, spaces) get a blank one, so that all
+// labels line up.
+QListWidgetItem* ToolbarPalette::entry(const QString& identifier) const
+{
+    const std::optional<Toolbar::Look> look = mToolbar.look(identifier);
+    if (!look)
+        return nullptr;
+    QIcon image = look->image;
+    if (image.isNull()) {
+        QPixmap blank(kListIconSize, kListIconSize);
+        blank.fill(Qt::transparent);
+        image = QIcon(blank);
+    }
+    auto* entry = new QListWidgetItem(image, look->label);
+    entry->setData(Qt::UserRole, identifier);
+    return entry;
+}
+
 void ToolbarPalette::refresh(int currentRow)
 {
     mCurrentItems->clear();
-    for (const auto& item : mToolbar.items())
-        mCurrentItems->addItem(paletteEntry(*item, kListIconSize));
+    for (const QString& identifier : mToolbar.itemIdentifiers())
+        mCurrentItems->addItem(entry(identifier));
     mCurrentItems->setCurrentRow(std::min(currentRow, mCurrentItems->count() - 1));
     fillAllowedItems();
     const QSignalBlocker quiet(mShow);
-    mShow->setCurrentIndex(choiceIndex(Toolbar::shownMode(mToolbar.displayMode())));
+    mShow->setCurrentIndex(modeIndex(mToolbar.toolButtonStyle()));
     updateButtons();
 }
 
@@ -132,14 +134,13 @@ void ToolbarPalette::fillAllowedItems()
     const int row = mAllowedItems->currentRow();
     mAllowedItems->clear();
     const QStringList shown = mToolbar.itemIdentifiers();
-    for (const QString& identifier : mToolbar.mDelegate->toolbarAllowedItemIdentifiers(mToolbar)) {
-        const std::unique_ptr<ToolbarItem> item = mToolbar.makeItem(identifier, false);
-        if (!item)
+    for (const QString& identifier : mToolbar.allowedItemIdentifiers()) {
+        QListWidgetItem* offered = entry(identifier);
+        if (!offered)
             continue;
-        QListWidgetItem* entry = paletteEntry(*item, kListIconSize);
         if (!Toolbar::isRepeatable(identifier) && shown.contains(identifier))
-            entry->setFlags(entry->flags() & ~Qt::ItemIsEnabled);
-        mAllowedItems->addItem(entry);
+            offered->setFlags(offered->flags() & ~Qt::ItemIsEnabled);
+        mAllowedItems->addItem(offered);
     }
     mAllowedItems->setCurrentRow(row);
 }

@@ -4,11 +4,11 @@
 
 #include <QDialog>
 #include <QString>
-#include <array>
 
 class QComboBox;
 class QLayout;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // The palette of a toolbar: the items it shows, in order, beside the items
@@ -17,16 +17,6 @@ class QPushButton;
 // Only the toolbar opens it.
 class ToolbarPalette : public QDialog {
 public:
-    struct DisplayModeChoice {
-        ToolbarDisplayMode mode;
-        const char* title;
-    };
-    // What the user may choose, here and in the toolbar's context menu.
-    static constexpr std::array kDisplayModeChoices{
-        DisplayModeChoice{ToolbarDisplayMode::IconAndLabel, "Icon and Label"},
-        DisplayModeChoice{ToolbarDisplayMode::IconOnly, "Icon Only"},
-        DisplayModeChoice{ToolbarDisplayMode::LabelOnly, "Label Only"},
-    };
     // The palette's window title, and the context menu's command to open it.
     static inline const QString kTitle = QStringLiteral("Customise Toolbar");
 
@@ -35,6 +25,8 @@ public:
 private:
     QLayout* commandColumn();
     QLayout* bottomRow();
+    // Null for an item the toolbar cannot show.
+    QListWidgetItem* entry(const QString& identifier) const;
     void refresh(int currentRow);
     void fillAllowedItems();
     void updateButtons();

@@ -7,6 +7,7 @@
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Window.h"
+#include "tests/support/MenuCommand.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
@@ -15,7 +16,6 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QScreen>
 #include <QTest>
@@ -259,10 +259,7 @@ TEST_F(FerlowApp, AntialiasingStartsAsTheRendererMakesItCheap)
 // next start takes the stored choice; without it, the default is back.
 TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
 {
-    QAction* item = nullptr;
-    for (QAction* action : interface->window()->findChildren<QAction*>())
-        if (action->text() == QStringLiteral("&Antialiasing"))
-            item = action;
+    QAction* item = menuCommand(*interface->window(), QStringLiteral("&Antialiasing"));
     ASSERT_NE(item, nullptr);
     ASSERT_TRUE(item->isCheckable());
     const bool initially = view()->fullSceneAntialiasing();
@@ -364,11 +361,9 @@ TEST_F(FerlowApp, OpenRecentShowsTheFiveNewestThatExistAndClears)
     SettingsStore& store = SettingsStore::standardUserDefaults();
     store.setObject(paths, TerrainMenu::kRecentTerrainImagesKey);
     QFile::remove(paths[1]);
-    QMenu* recent = nullptr;
-    for (QMenu* menu : interface->window()->menuBar()->findChildren<QMenu*>())
-        if (menu->title() == QStringLiteral("Open &Recent"))
-            recent = menu;
-    ASSERT_TRUE(recent);
+    QAction* openRecent = menuCommand(*interface->window(), QStringLiteral("Open &Recent"));
+    ASSERT_TRUE(openRecent);
+    QMenu* recent = openRecent->menu();
     emit recent->aboutToShow();
     QStringList shown;
     for (const QAction* item : recent->actions())
