@@ -468,7 +468,7 @@ BitmapImageRep::Decoded ElevationRaster::readPicture(const ReadProgress& progres
     const QSize size(GDALGetRasterXSize(dataset), GDALGetRasterYSize(dataset));
     if (const QString refusal = BitmapImageRep::sizeRefusal(size); !refusal.isEmpty())
         return {nullptr, refusal};
-    const RegularFile file = openRegularFile(QFile::decodeName(GDALGetDescription(dataset)));
+    const RegularFile file = openRegularFile(FilePath::fromNative(GDALGetDescription(dataset)));
     if (!file.file)
         return {nullptr, file.failure};
     if (!holdsEveryPixel(*file.file, file.size))
