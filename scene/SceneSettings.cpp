@@ -23,6 +23,9 @@ std::optional<double> numberIn(const QVariantMap& dictionary, const QString& key
     return number;
 }
 
+// A colour's components, as the colour dialog gives them.
+constexpr SceneSetting::Range kComponentRange{0.0, 1.0, 0};
+
 // A stored value, or a colour's numbers, as the log shows them.
 QString numbers(const QVariant& value)
 {
@@ -47,10 +50,10 @@ QVariant SceneSetting::readReporting(const SettingsStore& store) const
     const Range within = widestRange();
     const QVariant used = usable(value, within);
     if (used != value) {
-        const double low = type == Type::Colour ? 0.0 : within.min;
-        const double high = type == Type::Colour ? 1.0 : within.max;
+        const Range shown = type == Type::Colour ? kComponentRange : within;
         systemLog(QStringLiteral("Ferlow: %1=%2 in the settings lies outside %3 to %4; using %5")
-                      .arg(key, numbers(store.objectForKey(key)), QString::number(low), QString::number(high), numbers(used))
+                      .arg(key, numbers(store.objectForKey(key)), QString::number(shown.min), QString::number(shown.max),
+                           numbers(used))
                       .toStdString());
     }
     return used;
@@ -85,7 +88,7 @@ QVariant SceneSetting::usable(const QVariant& value, const Range& within) const
             return value;
         QVariantList components = value.toList();
         for (QVariant& component : components)
-            component = std::clamp(component.toDouble(), 0.0, 1.0);
+            component = std::clamp(component.toDouble(), kComponentRange.min, kComponentRange.max);
         return components;
     }
     }
