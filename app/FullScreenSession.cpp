@@ -1,6 +1,5 @@
 #include "app/FullScreenSession.h"
 
-#include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
@@ -9,7 +8,6 @@
 #include "platform/system/OrderlyExit.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/SystemMemory.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
 #include "view/FerlowOpenGLView.h"
 
@@ -91,7 +89,7 @@ private:
 // it off or on meanwhile).
 class FullScreenSession::StoppedTimer {
 public:
-    explicit StoppedTimer(MainController& controller)
+    explicit StoppedTimer(Controller& controller)
         : mController(controller)
     {
         if (mController.animating())
@@ -104,7 +102,7 @@ public:
     }
 
 private:
-    MainController& mController;
+    Controller& mController;
 };
 
 // Step 6 begins with a borderless window of the program's own over the main
@@ -113,7 +111,7 @@ private:
 // current scene (step 17).
 class FullScreenSession::CaptureWindow {
 public:
-    CaptureWindow(const QSurfaceFormat& format, const QRect& bounds, Window& ferlowWindow, FerlowOpenGLView& view)
+    CaptureWindow(const QSurfaceFormat& format, const QRect& bounds, QWidget& ferlowWindow, FerlowOpenGLView& view)
         : mWindow(std::make_unique<QWindow>())
         , mFerlowWindow(ferlowWindow)
         , mView(view)
@@ -145,7 +143,7 @@ public:
 
 private:
     std::unique_ptr<QWindow> mWindow;
-    Window& mFerlowWindow;
+    QWidget& mFerlowWindow;
     FerlowOpenGLView& mView;
 };
 
@@ -266,10 +264,9 @@ private:
     OpenGLContext& mContext;
 };
 
-FullScreenSession::FullScreenSession(MainController& controller, bool& stayInFullScreenMode, FerlowOpenGLView& view,
-                                     Window& ferlowWindow, PrefsController& prefsController)
+FullScreenSession::FullScreenSession(Controller& controller, FerlowOpenGLView& view, QWidget& ferlowWindow,
+                                     PrefsController& prefsController)
     : mController(controller)
-    , mStay(stayInFullScreenMode)
     , mView(view)
     , mFerlowWindow(ferlowWindow)
     , mPrefsController(prefsController)
@@ -285,7 +282,7 @@ void FullScreenSession::runViewPath()
     mViewCursor = std::make_unique<HiddenCursor>();
     mViewFullScreen = std::make_unique<ViewFullScreen>(mView, mFerlowWindow.screen());
     mEvents.holdKeyboard();
-    mStay = true;
+    mStayInFullScreenMode = true;
     runLoop(nullptr);
 }
 
@@ -313,7 +310,7 @@ void FullScreenSession::runCapturePath(const std::vector<std::uint32_t>& pixelFo
     // context keeps its own.
     scene->setViewportRect({0.0, 0.0, double(bounds.width()), double(bounds.height())});
     mFramesOnScreen = std::make_unique<FramesOnScreen>(*mContext);
-    mStay = true;
+    mStayInFullScreenMode = true;
     runLoop(scene);
 }
 
@@ -371,17 +368,17 @@ bool FullScreenSession::awaitExposure()
 // Leaves the full-screen context current, in the state Scene::render leaves.
 void FullScreenSession::runLoop(Scene* renderEachPass)
 {
-    while (mStay) {
+    while (mStayInFullScreenMode) {
         QCoreApplication::processEvents(renderEachPass ? QEventLoop::AllEvents
                                                        : QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         while (const std::unique_ptr<QInputEvent> event = mEvents.next()) {
             if (isLeftPress(*event))
-                mStay = false;
+                mStayInFullScreenMode = false;
             else if (event->type() == QEvent::KeyPress)
                 mController.keyDown(static_cast<const QKeyEvent&>(*event));
         }
         if (quitRequested()) {
-            mStay = false;
+            mStayInFullScreenMode = false;
             return;
         }
         if (renderEachPass) {

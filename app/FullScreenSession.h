@@ -7,11 +7,11 @@
 #include <vector>
 
 class FerlowOpenGLView;
-class MainController;
 class OpenGLContext;
 class PrefsController;
+class QKeyEvent;
+class QWidget;
 class Scene;
-class Window;
 
 // One stay in full screen, from the command to the window back, on either
 // of the two ways MainController::selectFullScreen chooses from: made by it,
@@ -29,10 +29,22 @@ class Window;
 // it at whichever step it comes.
 class FullScreenSession {
 public:
-    // `stayInFullScreenMode` is the controller's flag: set when the loop
-    // starts, the loop runs while it holds, and Escape clears it.
-    FullScreenSession(MainController& controller, bool& stayInFullScreenMode, FerlowOpenGLView& view,
-                      Window& ferlowWindow, PrefsController& prefsController);
+    // What a stay needs of the application's controller: its animation
+    // timer, held while the capture path draws in a loop of its own, and its
+    // keyboard commands, which the loop hands every key press to.
+    class Controller {
+    public:
+        virtual bool animating() const = 0;
+        virtual void stopAnimationTimer() = 0;
+        virtual void startAnimationTimer() = 0;
+        virtual void keyDown(const QKeyEvent& event) = 0;
+
+    protected:
+        ~Controller() = default;
+    };
+
+    FullScreenSession(Controller& controller, FerlowOpenGLView& view, QWidget& ferlowWindow,
+                      PrefsController& prefsController);
     ~FullScreenSession();
     FullScreenSession(const FullScreenSession&) = delete;
     FullScreenSession& operator=(const FullScreenSession&) = delete;
@@ -47,6 +59,10 @@ public:
 
     // Whether the capture path's context exists.
     bool holdsContext() const { return mContext != nullptr; }
+    // Whether the loop runs: from its start until Escape (endLoop), a left
+    // click or a request to quit ends it.
+    bool inLoop() const { return mStayInFullScreenMode; }
+    void endLoop() { mStayInFullScreenMode = false; }
 
 private:
     class ReturnedMemory;
@@ -74,10 +90,10 @@ private:
     // pass draws one frame of it in the full-screen context.
     void runLoop(Scene* renderEachPass);
 
-    MainController& mController;
-    bool& mStay;
+    Controller& mController;
+    bool mStayInFullScreenMode = false;
     FerlowOpenGLView& mView;
-    Window& mFerlowWindow;
+    QWidget& mFerlowWindow;
     PrefsController& mPrefsController;
 
     // In the order of the steps that make them; see the .cpp for each.

@@ -4,39 +4,59 @@
 #include "platform/gl/PixelFormat.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Panel.h"
+#include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "scene/SceneSettings.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QScopeGuard>
 #include <algorithm>
 #include <iterator>
 
-// Kept to the millisecond: an ordinary QTimer may fire up to 5% of its
-// interval early or late.
-MainController::MainController()
+// The timer is kept to the millisecond: an ordinary QTimer may fire up to
+// 5% of its interval early or late.
+MainController::MainController(FerlowOpenGLView& openGLView, QMainWindow& ferlowWindow,
+                               PreferencesPanel& preferencesWindow, ActionRegistry& commands)
+    : mOpenGLView(&openGLView)
+    , mFerlowWindow(&ferlowWindow)
+    , mPreferencesWindow(&preferencesWindow)
+    , mFullScreenAttributes(fullScreenPixelFormatAttributes(1, openGLView.fullSceneAntialiasing()))
 {
     animationTimer.setTimerType(Qt::PreciseTimer);
     animationTimer.setInterval(kAnimationInterval);
-    QObject::connect(&animationTimer, &QTimer::timeout, [this] { animationTimerFired(); });
+    connect(&animationTimer, &QTimer::timeout, this, &MainController::animationTimerFired);
+    addCommands(commands);
+    setupToolbar(commands);
+    startAnimation();
+    mPrefsController = std::make_unique<PrefsController>(preferencesWindow, openGLView);
+    openGLView.installEventFilter(this);
 }
 
-MainController::~MainController() = default;
-
-void MainController::setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow, Panel* preferencesWindow,
-                                PrefsController* prefsController)
+// A full screen under way ends first: its guards refer to the preferences
+// controller.
+MainController::~MainController()
 {
-    mOpenGLView = openGLView;
-    mFerlowWindow = ferlowWindow;
-    mPreferencesWindow = preferencesWindow;
-    mPrefsController = prefsController;
-    mFullScreenAttributes = fullScreenPixelFormatAttributes(1, openGLView->fullSceneAntialiasing());
+    mOpenGLView->removeEventFilter(this);
+    mFullScreenSession.reset();
+}
+
+// Every key press of the view is a keyboard command or nothing: none goes
+// on to the window.
+bool MainController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != mOpenGLView || event->type() != QEvent::KeyPress)
+        return false;
+    keyDown(static_cast<const QKeyEvent&>(*event));
+    return true;
 }
 
 void MainController::openPrefsWindow()
 {
-    mPreferencesWindow->makeKeyAndOrderFront();
+    mPreferencesWindow->show();
+    mPreferencesWindow->raise();
+    mPreferencesWindow->activateWindow();
 }
 
 // A keyboard command: an action that runs whether the flight runs or
@@ -84,7 +104,7 @@ void MainController::keyDown(const QKeyEvent& event)
     } else if (isAnimating) {
         const SceneSetting& setting = sceneSetting(command->setting);
         const float value = (mOpenGLView->getScene()->*setting.getFloat)();
-        (mPrefsController->*command->setValue)(command->up ? setting.raised(value) : setting.lowered(value));
+        (mPrefsController.get()->*command->setValue)(command->up ? setting.raised(value) : setting.lowered(value));
     } else if (command->stepsCamera) {
         stepCamera(command->up);
     }
@@ -99,15 +119,14 @@ void MainController::stepCamera(bool forwards)
     else
         scene.camera().moveBackwards(kCameraStep);
     scene.keepEyeAboveGround();
-    if (!stayInFullScreenMode)
+    if (!inFullScreenLoop())
         mOpenGLView->setNeedsDisplay(true);
 }
 
-void MainController::awakeFromNib()
+void MainController::endFullScreenLoop()
 {
-    isAnimating = false;
-    setupToolbar();
-    startAnimation();
+    if (mFullScreenSession)
+        mFullScreenSession->endLoop();
 }
 
 bool MainController::isInFullScreenMode() const
@@ -183,7 +202,7 @@ void MainController::toggleWireFrame()
         stopAnimation();
     Scene* scene = mOpenGLView->getScene();
     scene->setWireFrame(!scene->getWireFrame());
-    if (!stayInFullScreenMode)
+    if (!inFullScreenLoop())
         mOpenGLView->setNeedsDisplay(true);
     if (wasAnimating)
         startAnimation();
@@ -217,8 +236,8 @@ void MainController::selectFullScreen()
 {
     if (mFullScreenSession)
         return;
-    mFullScreenSession = std::make_unique<FullScreenSession>(*this, stayInFullScreenMode, *mOpenGLView,
-                                                             *mFerlowWindow, *mPrefsController);
+    mFullScreenSession =
+        std::make_unique<FullScreenSession>(*this, *mOpenGLView, *mFerlowWindow, *mPrefsController);
     const auto end = qScopeGuard([this] { mFullScreenSession.reset(); });
     if (mOpenGLView->offersViewFullScreen())
         mFullScreenSession->runViewPath();

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/toolkit/Application.h"
-#include "platform/toolkit/Responder.h"
+#include "app/FullScreenSession.h"
 
 #include <QObject>
 #include <QTimer>
@@ -12,13 +11,14 @@
 
 class ActionRegistry;
 class FerlowOpenGLView;
-class FullScreenSession;
 class Panel;
+class PreferencesPanel;
 class PrefsController;
-class Window;
+class QMainWindow;
 
-// The application's controller: owns the animation timer, turns animation
-// and wire frame on and off, and receives every key press.
+// The application's controller: owns the animation timer and the preferences
+// controller, turns animation and wire frame on and off, and receives every
+// key press of the view.
 //
 // Animation is a redraw clock, not a motion clock: the timer only asks the
 // view to redraw, and each redraw lets the Scene advance the camera by the
@@ -28,26 +28,26 @@ class Window;
 //
 // Invariants: the timer runs only while isAnimating is true, and while
 // isAnimating is true outside display-capture full screen it runs.
-class MainController : public QObject, public Responder, public InterfaceObject, public ApplicationDelegate {
+class MainController : public QObject, public FullScreenSession::Controller {
     Q_OBJECT
 
 public:
     // About 59 redraws a second; motion does not depend on it.
     static constexpr std::chrono::milliseconds kAnimationInterval{17};
 
-    MainController();
+    // Starts the program's work in the window, in this order: the commands
+    // made and registered, the window's toolbar built over them, the
+    // animation started, then the preferences controller made, which fills
+    // the panel. From then on the controller takes the view's key presses.
+    MainController(FerlowOpenGLView& openGLView, QMainWindow& ferlowWindow, PreferencesPanel& preferencesWindow,
+                   ActionRegistry& commands);
     ~MainController() override;
 
     // The arrow keys' step of a standing camera; the steps of the settings
     // are in the table of scene settings.
     static constexpr float kCameraStep = 0.1f;
 
-    // Outlets, connected once when the interface is loaded.
-    void setOutlets(FerlowOpenGLView* openGLView, Window* ferlowWindow, Panel* preferencesWindow,
-                    PrefsController* prefsController);
-
-    void awakeFromNib() override;
-    bool applicationShouldTerminateAfterLastWindowClosed() override { return true; }
+    PrefsController& prefsController() const { return *mPrefsController; }
 
     // The keyboard commands; see MainController.cpp.
     void keyDown(const QKeyEvent& event) override;
@@ -74,14 +74,14 @@ public:
 
     void startAnimation();
     void stopAnimation();
-    void startAnimationTimer();
-    void stopAnimationTimer();
+    void startAnimationTimer() override;
+    void stopAnimationTimer() override;
     void animationTimerFired();
 
-    bool animating() const { return isAnimating; }
+    bool animating() const override { return isAnimating; }
     const QTimer& timer() const { return animationTimer; }
     bool isInFullScreenMode() const;
-    bool inFullScreenLoop() const { return stayInFullScreenMode; }
+    bool inFullScreenLoop() const { return mFullScreenSession && mFullScreenSession->inLoop(); }
 
     // The identifiers of the controller's commands: the toolbar stores its
     // arrangement as a list of them.
@@ -92,13 +92,6 @@ public:
     static inline const QString kPrefsItem = QStringLiteral("Prefs Item Identifier");
     static inline const QString kAntialiasingItem = QStringLiteral("Antialiasing Item Identifier");
 
-    // Makes the controller's commands, one action each, and registers them
-    // for the menus and the toolbar; once the outlets are connected. See
-    // MainControllerToolbar.cpp.
-    void addCommands(ActionRegistry& commands);
-    // The main window's toolbar, over the registered commands.
-    void setupToolbar();
-
 signals:
     // As the animation starts and stops, at once: the commands that offer
     // only the change it can make follow it.
@@ -106,22 +99,30 @@ signals:
     // As antialiasing turns: its command's check mark follows it.
     void antialiasingChanged(bool antialiasing);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Makes the controller's commands, one action each, and registers them
+    // for the menus and the toolbar. See MainControllerToolbar.cpp.
+    void addCommands(ActionRegistry& commands);
+    // The main window's toolbar, over the registered commands.
+    void setupToolbar(const ActionRegistry& commands);
+
     bool isAnimating = false;
     QTimer animationTimer;
-    bool stayInFullScreenMode = false;
     // Everything a full screen sets up, the display-capture path's context
-    // among it; present from the command to the window back.
+    // and the loop's state among it; present from the command to the window
+    // back.
     std::unique_ptr<FullScreenSession> mFullScreenSession;
-    FerlowOpenGLView* mOpenGLView = nullptr;
-    Window* mFerlowWindow = nullptr;
-    Panel* mPreferencesWindow = nullptr;
-    PrefsController* mPrefsController = nullptr;
-    const ActionRegistry* mCommands = nullptr;
+    FerlowOpenGLView* mOpenGLView;
+    QMainWindow* mFerlowWindow;
+    Panel* mPreferencesWindow;
+    std::unique_ptr<PrefsController> mPrefsController;
 
-    std::vector<std::uint32_t> mFullScreenAttributes = fullScreenPixelFormatAttributes(1);
+    std::vector<std::uint32_t> mFullScreenAttributes;
 
     struct KeyCommand;
-    void endFullScreenLoop() { stayInFullScreenMode = false; }
+    void endFullScreenLoop();
     void stepCamera(bool forwards);
 };

@@ -6,10 +6,10 @@
 
 #include "platform/toolkit/ActionRegistry.h"
 #include "platform/toolkit/Toolbar.h"
-#include "platform/toolkit/Window.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QAction>
+#include <QMainWindow>
 
 namespace {
 
@@ -65,11 +65,12 @@ void MainController::addCommands(ActionRegistry& commands)
     connect(antialiasing, &QAction::triggered, this, &MainController::toggleAntialiasing);
     connect(this, &MainController::antialiasingChanged, antialiasing, &QAction::setChecked);
     commands.add(kAntialiasingItem, antialiasing);
-    mCommands = &commands;
 }
 
-void MainController::setupToolbar()
+// Along the top of the window, which owns it.
+void MainController::setupToolbar(const ActionRegistry& commands)
 {
-    mFerlowWindow->setToolbar(std::make_unique<Toolbar>(
-        kToolbarIdentifier, *mCommands, QStringList{kStartItem, kStopItem, kFullScreenItem, kWireFrameItem, kPrefsItem}));
+    mFerlowWindow->addToolBar(Qt::TopToolBarArea,
+                              new Toolbar(kToolbarIdentifier, commands,
+                                          QStringList{kStartItem, kStopItem, kFullScreenItem, kWireFrameItem, kPrefsItem}));
 }

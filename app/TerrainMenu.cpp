@@ -6,7 +6,6 @@
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
 #include "platform/toolkit/ActionRegistry.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PrefsController.h"
 #include "scene/Scene.h"
 #include "terrain/TerrainImage.h"
@@ -18,6 +17,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -69,7 +69,7 @@ constexpr int kProgressSteps = 1000;
 
 } // namespace
 
-TerrainMenu::TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
+TerrainMenu::TerrainMenu(QMainWindow& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
                          int builtInWidth, ActionRegistry& commands)
     : mWindow(window)
     , mView(view)

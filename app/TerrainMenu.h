@@ -16,7 +16,7 @@ class PrefsController;
 class QMenu;
 class SettingsStore;
 class TerrainImage;
-class Window;
+class QMainWindow;
 
 // The terrain flown and the three ways to choose it: the command line, the
 // File menu (Open Terrain…, Open Recent, Built-in Terrain) and a height image
@@ -48,7 +48,7 @@ public:
     // Takes drops anywhere on window, the view included, and registers the
     // File menu's commands in commands. The built-in height image is
     // builtInWidth pixels wide.
-    TerrainMenu(Window& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
+    TerrainMenu(QMainWindow& window, FerlowOpenGLView& view, PrefsController& prefs, SettingsStore& store,
                 int builtInWidth, ActionRegistry& commands);
     // Cancels an opening under way and waits for its thread.
     ~TerrainMenu() override;
@@ -95,7 +95,7 @@ private:
     void showTitle();
     void fillRecentMenu();
 
-    Window& mWindow;
+    QMainWindow& mWindow;
     FerlowOpenGLView& mView;
     PrefsController& mPrefs;
     SettingsStore& mStore;

@@ -1,4 +1,4 @@
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "platform/system/FilePath.h"
 #include "platform/toolkit/Application.h"
 
@@ -9,6 +9,6 @@ int main(int argc, char** argv)
     // options by then: its arguments() would lose the bytes of a file name
     // that are no UTF-8.
     return applicationMain(argc, argv, [argc, argv] {
-        return std::make_unique<FerlowInterface>(argc > 1 && argv[1] ? FilePath::fromNative(argv[1]) : QString());
+        return std::make_unique<MainWindow>(argc > 1 && argv[1] ? FilePath::fromNative(argv[1]) : QString());
     });
 }

@@ -6,7 +6,7 @@
 // that records the terrain anew when wire frame is toggled.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_app
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/PixelFormat.h"
@@ -14,7 +14,6 @@
 #include "platform/system/Clock.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
@@ -53,14 +52,14 @@ std::unique_ptr<Scene> steadyScene()
 struct ShownWindow {
     ShownWindow(benchmark::State& state, int width, int height, bool antialiasing)
     {
-        wakeInterface(interface);
-        interface.controller()->stopAnimationTimer();
-        interface.showMainWindow();
-        view = interface.view();
+        mainWindow.controller()->stopAnimationTimer();
+        mainWindow.show();
+        mainWindow.activateWindow();
+        view = mainWindow.view();
         view->setFullSceneAntialiasing(antialiasing);
         QWidget* container = view->container();
-        interface.window()->resize(interface.window()->size() + QSize(width, height) - container->size());
-        if (!waitUntilShown(interface))
+        mainWindow.window()->resize(mainWindow.window()->size() + QSize(width, height) - container->size());
+        if (!waitUntilShown(mainWindow))
             state.SkipWithError("the window was never shown");
         QTest::qWait(50);
         Scene& scene = *view->getScene();
@@ -70,7 +69,7 @@ struct ShownWindow {
         state.counters["width"] = view->width();
         state.counters["height"] = view->height();
     }
-    FerlowInterface interface;
+    MainWindow mainWindow;
     FerlowOpenGLView* view = nullptr;
 };
 
@@ -103,13 +102,13 @@ void bareRender(benchmark::State& state)
 // The flight as a user sees it: on the timer, at the default antialiasing.
 void flightFramesPerSecond(benchmark::State& state)
 {
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.showMainWindow();
-    FerlowOpenGLView* view = interface.view();
+    MainWindow mainWindow;
+    mainWindow.show();
+    mainWindow.activateWindow();
+    FerlowOpenGLView* view = mainWindow.view();
     QWidget* container = view->container();
-    interface.window()->resize(interface.window()->size() + QSize(kWidth, kHeight) - container->size());
-    if (!waitUntilShown(interface))
+    mainWindow.window()->resize(mainWindow.window()->size() + QSize(kWidth, kHeight) - container->size());
+    if (!waitUntilShown(mainWindow))
         state.SkipWithError("the window was never shown");
     for (auto _ : state) {
         const std::uint64_t before = view->framesDrawn();
@@ -129,7 +128,7 @@ void wireFrameToggleFrame(benchmark::State& state)
     const bool antialiasing =
         FerlowOpenGLView::antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName());
     ShownWindow window(state, kWidth, kHeight, antialiasing);
-    MainController& controller = *window.interface.controller();
+    MainController& controller = *window.mainWindow.controller();
     for (auto _ : state) {
         controller.toggleWireFrame();
         window.view->display();

@@ -3,10 +3,9 @@
 // in the real main window at its default size.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_prefs
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/WaitUntil.h"
@@ -21,13 +20,13 @@ void gridSizeChange(benchmark::State& state)
 {
     const int from = int(state.range(0));
     const int to = int(state.range(1));
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.controller()->stopAnimationTimer(); // only the changes draw
-    interface.showMainWindow();
-    if (!waitUntilShown(interface))
+    MainWindow mainWindow;
+    mainWindow.controller()->stopAnimationTimer(); // only the changes draw
+    mainWindow.show();
+    mainWindow.activateWindow();
+    if (!waitUntilShown(mainWindow))
         state.SkipWithError("the window was never shown");
-    Slider& slider = *interface.preferencesPanel()->row(SceneSettingId::GridSize).slider;
+    Slider& slider = *mainWindow.preferencesPanel()->row(SceneSettingId::GridSize).slider;
     const auto moveTo = [&slider](int size) {
         slider.setValue(size - int(slider.minValue())); // one step per grid size; the action follows
     };
@@ -38,7 +37,7 @@ void gridSizeChange(benchmark::State& state)
         moveTo(from);
         state.ResumeTiming();
     }
-    state.counters["frames"] = double(interface.view()->framesDrawn());
+    state.counters["frames"] = double(mainWindow.view()->framesDrawn());
 }
 
 BENCHMARK(gridSizeChange)->Args({256, 512})->Args({512, 256})->Args({128, 256})->Unit(benchmark::kMillisecond);

@@ -1,10 +1,10 @@
 // From process start to the first frame on screen, with the real main
-// interface: settings, resources, the GL context, the height image decoded,
+// mainWindow: settings, resources, the GL context, the height image decoded,
 // the mesh built, both textures uploaded with mipmaps and the first frame
 // drawn and presented. Prints where the time goes.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_startup_bench
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "platform/toolkit/Application.h"
 #include "view/FerlowOpenGLView.h"
 
@@ -40,17 +40,17 @@ int main(int argc, char** argv)
     prepareApplication();
     QApplication application(argc, argv);
     const double atApplication = sinceProcessStart();
-    FerlowInterface interface;
-    wakeInterface(interface);
+    MainWindow mainWindow;
     const double atInterface = sinceProcessStart();
-    interface.showMainWindow();
-    FerlowOpenGLView* view = interface.view();
+    mainWindow.show();
+    mainWindow.activateWindow();
+    FerlowOpenGLView* view = mainWindow.view();
     while (view->framesDrawn() == 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     const double atFirstFrame = sinceProcessStart();
     std::printf("process start to main           %7.1f ms\n", atMain);
     std::printf("QApplication                    %7.1f ms\n", atApplication - atMain);
-    std::printf("interface loaded and woken      %7.1f ms\n", atInterface - atApplication);
+    std::printf("mainWindow loaded and woken      %7.1f ms\n", atInterface - atApplication);
     std::printf("window shown, first frame drawn %7.1f ms\n", atFirstFrame - atInterface);
     std::printf("process start to first frame    %7.1f ms\n", atFirstFrame);
     return 0;

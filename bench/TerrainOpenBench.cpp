@@ -10,13 +10,12 @@
 // light map baked again for a new height scale.
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/ferlow_bench_terrain_open
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "app/TerrainMenu.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/system/Image.h"
-#include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "terrain/LightMap.h"
 #include "terrain/TerrainImage.h"
@@ -155,19 +154,19 @@ void openToFirstFrame(benchmark::State& state, QString (*write)(const QTemporary
 {
     QTemporaryDir folder;
     const QString path = write == writeHills ? writeHills(folder) : elevationFile(write);
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.controller()->stopAnimationTimer();
-    interface.showMainWindow();
-    if (!waitUntilShown(interface))
+    MainWindow mainWindow;
+    mainWindow.controller()->stopAnimationTimer();
+    mainWindow.show();
+    mainWindow.activateWindow();
+    if (!waitUntilShown(mainWindow))
         state.SkipWithError("the window was never shown");
-    FerlowOpenGLView& view = *interface.view();
+    FerlowOpenGLView& view = *mainWindow.view();
     const std::uint64_t framesBefore = view.framesDrawn();
     for (auto _ : state) {
-        if (!openAndWait(*interface.terrainMenu(), path))
+        if (!openAndWait(*mainWindow.terrainMenu(), path))
             state.SkipWithError("the terrain did not open");
         state.PauseTiming();
-        interface.terrainMenu()->openBuiltInTerrain();
+        mainWindow.terrainMenu()->openBuiltInTerrain();
         state.ResumeTiming();
     }
     // Each open and each way back draws one frame.
@@ -198,13 +197,13 @@ void rebakeForNewHeightScale(benchmark::State& state)
 {
     QTemporaryDir folder;
     const QString path = writeHills(folder);
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.controller()->stopAnimationTimer();
-    interface.showMainWindow();
-    if (!waitUntilShown(interface) || !openAndWait(*interface.terrainMenu(), path))
+    MainWindow mainWindow;
+    mainWindow.controller()->stopAnimationTimer();
+    mainWindow.show();
+    mainWindow.activateWindow();
+    if (!waitUntilShown(mainWindow) || !openAndWait(*mainWindow.terrainMenu(), path))
         state.SkipWithError("the terrain did not open");
-    FerlowOpenGLView& view = *interface.view();
+    FerlowOpenGLView& view = *mainWindow.view();
     Scene& scene = *view.getScene();
     float height = scene.getFerlowHeight();
     view.openGLContext()->makeCurrentContext();

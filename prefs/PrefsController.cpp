@@ -37,23 +37,22 @@ void moveSliderTo(const SceneSetting& setting, Slider& slider, const QVariant& v
 
 } // namespace
 
-PrefsController::PrefsController() = default;
+PrefsController::PrefsController(const PreferencesPanel& panel, FerlowOpenGLView& ferlowOpenGLView)
+    : mPanel(&panel)
+    , mFerlowOpenGLView(&ferlowOpenGLView)
+{
+    mResolutionMenu.setPopUpButton(panel.resolutionPopUpButton);
+    loadControls();
+}
 
 PrefsController::~PrefsController() = default;
-
-void PrefsController::setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView)
-{
-    mPanel = &panel;
-    mFerlowOpenGLView = ferlowOpenGLView;
-    mResolutionMenu.setPopUpButton(panel.resolutionPopUpButton);
-}
 
 Scene& PrefsController::scene() const
 {
     return *mFerlowOpenGLView->getScene();
 }
 
-void PrefsController::awakeFromNib()
+void PrefsController::loadControls()
 {
     for (const SceneSetting& setting : kSceneSettings) {
         const QVariant value = setting.read(store());
@@ -281,7 +280,7 @@ void PrefsController::selectDefaultSettings()
             setting.apply(scene(), *value);
         }
     }
-    awakeFromNib();
+    loadControls();
     matchLightMapToHeight();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/toolkit/Application.h"
 #include "platform/toolkit/Controls.h"
 #include "prefs/ResolutionMenu.h"
 #include "scene/SceneSettings.h"
@@ -19,17 +18,15 @@ class TerrainImage;
 // live Scene and the preferences panel's controls, each as the table of
 // scene settings says. Also offers the display modes for full screen and
 // stores the choice (ResolutionMenu).
-class PrefsController : public InterfaceObject {
+class PrefsController {
 public:
-    PrefsController();
+    // Fills the panel's controls from the store, remembers the display's
+    // current mode and builds the resolution menu.
+    PrefsController(const PreferencesPanel& panel, FerlowOpenGLView& ferlowOpenGLView);
     // Cancels a light-map bake under way and waits for its thread.
-    ~PrefsController() override;
-
-    // Outlets: the panel with its controls and the main view, connected once
-    // when the interface is loaded.
-    void setOutlets(const PreferencesPanel& panel, FerlowOpenGLView* ferlowOpenGLView);
-
-    void awakeFromNib() override;
+    ~PrefsController();
+    PrefsController(const PrefsController&) = delete;
+    PrefsController& operator=(const PrefsController&) = delete;
 
     // From the keyboard commands: text field, Scene, slider, store; no redraw.
     void setAnimationSpeed(float speed);
@@ -63,6 +60,8 @@ public:
     std::optional<DisplayModeDictionary> displayMode() const;
 
 private:
+    // What the constructor does, and a reset to the defaults again.
+    void loadControls();
     Scene& scene() const;
     // A new value of a setting with a slider, from its slider or from a key;
     // moveSlider when the slider is not where the value came from.
@@ -80,8 +79,8 @@ private:
     void offerTrueProportions();
     std::optional<float> trueProportionsHeight() const;
 
-    const PreferencesPanel* mPanel = nullptr;
-    FerlowOpenGLView* mFerlowOpenGLView = nullptr;
+    const PreferencesPanel* mPanel;
+    FerlowOpenGLView* mFerlowOpenGLView;
     ResolutionMenu mResolutionMenu;
     std::unique_ptr<BackgroundTask> mLightMapBake;
 };

@@ -7,7 +7,6 @@
 #include "platform/gl/Renderer.h"
 #include "platform/gl/SwapInterval.h"
 #include "platform/system/SettingsStore.h"
-#include "platform/toolkit/Responder.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -92,7 +91,6 @@ FerlowOpenGLView::~FerlowOpenGLView()
 {
     // The scene's display lists and textures go with it: its context must be
     // current for that.
-    controller = nullptr;
     if (openGLContext())
         openGLContext()->makeCurrentContext();
     scene.reset();
@@ -125,14 +123,6 @@ void FerlowOpenGLView::reshape()
     OpenGLView::reshape();
     const Rect rect = wantsBestResolutionOpenGLSurface() ? convertRectToBacking(bounds()) : bounds();
     scene->setViewportRect(rect);
-}
-
-void FerlowOpenGLView::keyDown(QKeyEvent* event)
-{
-    if (controller)
-        controller->keyDown(*event);
-    else
-        OpenGLView::keyDown(event);
 }
 
 void FerlowOpenGLView::mouseDown(QMouseEvent* event)

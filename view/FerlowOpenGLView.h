@@ -10,14 +10,14 @@
 #include <string_view>
 #include <vector>
 
-class Responder;
 class SettingsStore;
 
 // The drawing surface of the main window. It chooses the pixel format, owns
 // the one Scene, draws it on request, keeps the scene's viewport in step with
 // its size, and turns the mouse into camera moves: a drag orbits the eye
 // about the look-at point (one point of travel, one degree), the scroll
-// wheel changes the eye's distance. Keys go on to the controller.
+// wheel changes the eye's distance. Its key presses are the controller's,
+// which watches them.
 class FerlowOpenGLView : public OpenGLView {
 public:
     // A wheel turned away from the user brings the eye closer.
@@ -44,10 +44,8 @@ public:
     ~FerlowOpenGLView() override;
 
     Scene* getScene() const { return scene.get(); }
-    void setController(Responder* responder) { controller = responder; }
     void setRender(bool render) { mRender = render; }
 
-    bool acceptsFirstResponder() const override { return true; }
     // Whether the view offers to show itself full screen: where the display
     // services cannot switch modes. Elsewhere full screen captures the display
     // with a context of its own, at the resolution chosen for it.
@@ -56,7 +54,6 @@ public:
 protected:
     void drawRect(const Rect& dirtyRect) override;
     void reshape() override;
-    void keyDown(QKeyEvent* event) override;
     void mouseDown(QMouseEvent* event) override;
     void mouseDragged(QMouseEvent* event) override;
     void scrollWheel(QWheelEvent* event) override;
@@ -66,7 +63,6 @@ private:
     bool init(const Rect& frame, bool fullSceneAntialiasing);
 
     std::unique_ptr<Scene> scene;
-    Responder* controller = nullptr;
     bool mFirstDraw = true;
     bool mFullSceneAntialiasing = true;
     bool mRender = true;

@@ -17,7 +17,7 @@
 #include <xcb/xcb.h>
 
 // The view never holds the keyboard itself: the window it is embedded in
-// passes its keys on (Window::setFirstResponder). A surface of its own with
+// passes its keys on. A surface of its own with
 // the keyboard would lose it for good to the window system's bookkeeping
 // once another program had the keyboard in between, and on Wayland it
 // never gets it at all.
@@ -164,11 +164,6 @@ void OpenGLView::drawRect(const Rect&) {}
 
 void OpenGLView::reshape() {}
 
-void OpenGLView::keyDown(QKeyEvent* event)
-{
-    event->ignore();
-}
-
 void OpenGLView::mouseDown(QMouseEvent*) {}
 
 void OpenGLView::mouseDragged(QMouseEvent*) {}
@@ -196,12 +191,6 @@ void OpenGLView::resizeEvent(QResizeEvent*)
 {
     if (mContext && mContext->makeCurrentContext())
         reshape();
-}
-
-void OpenGLView::keyPressEvent(QKeyEvent* event)
-{
-    event->accept();
-    keyDown(event);
 }
 
 void OpenGLView::mousePressEvent(QMouseEvent* event)

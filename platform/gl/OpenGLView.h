@@ -64,10 +64,6 @@ public:
     void setWantsBestResolutionOpenGLSurface(bool wants) { mWantsBestResolution = wants; }
     bool wantsBestResolutionOpenGLSurface() const { return mWantsBestResolution; }
 
-    // Whether the view takes key presses: its window then passes them on to
-    // it (Window::setFirstResponder).
-    virtual bool acceptsFirstResponder() const { return false; }
-
     // Shows the view's window on the screen full screen, its menu bar and
     // toolbars hidden, the view in it as it was; exiting restores them.
     void enterFullScreenMode(QScreen* screen);
@@ -76,10 +72,10 @@ public:
 protected:
     virtual void drawRect(const Rect& dirtyRect);
     virtual void reshape();
-    // Key presses, presses and drags of the left button, and the wheel. The
-    // base implementations pass the event up: a key the view does not
-    // handle is left for the window to act on (its menu shortcuts).
-    virtual void keyDown(QKeyEvent* event);
+    // Presses and drags of the left button, and the wheel. Key presses are
+    // Qt's own: the window the view is embedded in passes its keys on to
+    // the view, and a key nobody takes is left for the window (its menu
+    // shortcuts).
     virtual void mouseDown(QMouseEvent* event);
     virtual void mouseDragged(QMouseEvent* event);
     virtual void scrollWheel(QWheelEvent* event);
@@ -87,7 +83,6 @@ protected:
     bool event(QEvent* event) override;
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QWidget>
 #include <QSurfaceFormat>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,7 @@ void prepareApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral("ferlow"));
 }
 
-int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<MainInterface>()>& loadInterface)
+int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<QWidget>()>& createMainWindow)
 {
     if (cannotStart(argc, argv))
         return 1;
@@ -77,18 +78,12 @@ int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<M
     prepareApplication();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ferlow"), QIcon(QStringLiteral(":/ferlow.svg"))));
-    const std::unique_ptr<MainInterface> interface = loadInterface();
-    wakeInterface(*interface);
-    QApplication::setQuitOnLastWindowClosed(interface->delegate().applicationShouldTerminateAfterLastWindowClosed());
-    interface->showMainWindow();
+    const std::unique_ptr<QWidget> mainWindow = createMainWindow();
+    mainWindow->show();
+    mainWindow->raise();
+    mainWindow->activateWindow();
     // SIGINT, SIGTERM and SIGHUP end the run as closing the window does, so
     // that a switched display gets its mode back.
     installOrderlyExitOnSignals();
     return QApplication::exec();
-}
-
-void wakeInterface(MainInterface& interface)
-{
-    for (InterfaceObject* object : interface.awakeOrder())
-        object->awakeFromNib();
 }

@@ -2,34 +2,8 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
-// An object of the main interface that is told once, after every object of
-// the interface exists and is connected, and before the first event.
-class InterfaceObject {
-public:
-    virtual ~InterfaceObject() = default;
-    virtual void awakeFromNib() = 0;
-};
-
-class ApplicationDelegate {
-public:
-    virtual ~ApplicationDelegate() = default;
-    virtual bool applicationShouldTerminateAfterLastWindowClosed() = 0;
-};
-
-// The loaded main interface: owns its windows and objects for the run.
-class MainInterface {
-public:
-    virtual ~MainInterface() = default;
-    // The objects to wake, in the order they are woken.
-    virtual std::vector<InterfaceObject*> awakeOrder() = 0;
-    virtual ApplicationDelegate& delegate() = 0;
-    virtual void showMainWindow() = 0;
-};
-
-// Sends awakeFromNib to the interface's objects, once each, in their order.
-void wakeInterface(MainInterface& interface);
+class QWidget;
 
 // Settings every OpenGL surface of the program relies on, applied before the
 // QApplication exists: contexts share their objects across windows, and the
@@ -39,8 +13,9 @@ void wakeInterface(MainInterface& interface);
 // and so that threads reserve little address space.
 void prepareApplication();
 
-// Creates the application, loads the main interface, wakes its objects and
-// runs the event loop until the application ends; returns its exit code.
+// Creates the application and its main window, shows the window and runs
+// the event loop until the application ends, as it does when its last
+// window closes; returns its exit code.
 //
 // Without a window system to reach, or without the address space to start
 // in, it says so on standard error and returns 1 before the application
@@ -48,4 +23,4 @@ void prepareApplication();
 // wait for it for ever. Signals end the run in order once the event loop
 // runs (OrderlyExit); before that they have their default effect, so that
 // a start that cannot go on can still be stopped.
-int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<MainInterface>()>& loadInterface);
+int applicationMain(int argc, char** argv, const std::function<std::unique_ptr<QWidget>()>& createMainWindow);

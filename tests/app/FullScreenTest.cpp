@@ -1,9 +1,8 @@
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/PixelFormat.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/ForeignGrab.h"
@@ -31,10 +30,10 @@ protected:
         ensureGuiApplication();
         services = display.get();
         DisplayServices::replace(std::move(display));
-        interface = std::make_unique<FerlowInterface>();
-        wakeInterface(*interface);
-        interface->showMainWindow();
-        ASSERT_TRUE(waitUntilShown(*interface));
+        mainWindow = std::make_unique<MainWindow>();
+        mainWindow->show();
+        mainWindow->activateWindow();
+        ASSERT_TRUE(waitUntilShown(*mainWindow));
     }
 
     // Runs full screen with the steps inside its loop, one after the other:
@@ -83,16 +82,16 @@ protected:
     static DisplayModeDictionary current() { return displayMode(1920, 1080, 24); }
     void chooseResolution(int item)
     {
-        PopUpButton& menu = *interface->preferencesPanel()->resolutionPopUpButton;
+        PopUpButton& menu = *mainWindow->preferencesPanel()->resolutionPopUpButton;
         menu.selectItemAtIndex(item);
-        interface->prefsController()->selectResolution();
+        mainWindow->prefsController()->selectResolution();
     }
 
-    FerlowOpenGLView* view() const { return interface->view(); }
-    MainController& controller() const { return *interface->controller(); }
+    FerlowOpenGLView* view() const { return mainWindow->view(); }
+    MainController& controller() const { return *mainWindow->controller(); }
     Scene& scene() const { return *view()->getScene(); }
 
-    std::unique_ptr<FerlowInterface> interface;
+    std::unique_ptr<MainWindow> mainWindow;
     ListedDisplayServices* services = nullptr;
     std::unique_ptr<QObject> mSteps; // steps not run by the end of a run go with it
     std::vector<std::pair<int, std::function<void()>>> mPlan;
@@ -104,16 +103,16 @@ TEST_F(FullScreen, ViewPathShowsTheWindowFullScreenUntilEscape)
     bool wasFullScreen = false, menuHidden = false, timerRan = false;
     runFullScreen({{300,
                     [&] {
-                        wasFullScreen = interface->window()->isFullScreen();
-                        menuHidden = !interface->window()->menuBar()->isVisible();
+                        wasFullScreen = mainWindow.get()->isFullScreen();
+                        menuHidden = !mainWindow.get()->menuBar()->isVisible();
                         timerRan = controller().timer().isActive() && !controller().isInFullScreenMode();
                     }},
                    {400, [&] { key(Qt::Key_Escape, "\x1b"); }}});
     EXPECT_TRUE(wasFullScreen);
     EXPECT_TRUE(menuHidden);
     EXPECT_TRUE(timerRan);
-    EXPECT_TRUE(waitUntil([this] { return !interface->window()->isFullScreen(); }));
-    EXPECT_TRUE(waitUntil([this] { return interface->window()->menuBar()->isVisible(); }));
+    EXPECT_TRUE(waitUntil([this] { return !mainWindow.get()->isFullScreen(); }));
+    EXPECT_TRUE(waitUntil([this] { return mainWindow.get()->menuBar()->isVisible(); }));
     EXPECT_FALSE(controller().inFullScreenLoop());
 }
 
@@ -146,7 +145,7 @@ TEST_F(FullScreen, LeftClickEndsEitherPathAndOtherInputIsDropped)
         EXPECT_FALSE(ended) << canSwitch; // nothing but the left click ended it
         EXPECT_EQ(camera.position().x, 5.0f) << canSwitch;
         EXPECT_NEAR(camera.getDistance(), std::sqrt(75.0f), 1e-5f) << canSwitch;
-        interface.reset();
+        mainWindow.reset();
     }
 }
 
@@ -154,7 +153,7 @@ TEST_F(FullScreen, EscapeInTheWindowDoesNothingAndFullScreenStillEnters)
 {
     start(false);
     key(Qt::Key_Escape, "\x1b");
-    EXPECT_FALSE(interface->window()->isFullScreen());
+    EXPECT_FALSE(mainWindow.get()->isFullScreen());
     bool looping = false;
     runFullScreen({{200, [&] { looping = controller().inFullScreenLoop(); }}, {300, [&] { key(Qt::Key_Escape, "\x1b"); }}});
     EXPECT_TRUE(looping);
@@ -280,7 +279,7 @@ TEST_F(FullScreen, ASecondFullScreenDuringOneDoesNothing)
         EXPECT_TRUE(stillInside) << canSwitch;
         EXPECT_EQ(services->switches.size(), 0) << canSwitch;
         EXPECT_EQ(services->releases, canSwitch ? 1 : 0) << canSwitch;
-        interface.reset();
+        mainWindow.reset();
     }
 }
 

@@ -2,7 +2,7 @@
 // until a signal ends it: the test kills it and watches the mode come back.
 // Prints "full screen" once the display runs at 800 x 600 and the full-screen
 // loop draws, however long the switch took.
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
 #include "platform/system/OrderlyExit.h"
@@ -31,20 +31,20 @@ int main(int argc, char** argv)
     prepareApplication();
     QApplication application(argc, argv);
     installOrderlyExitOnSignals();
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.showMainWindow();
-    PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    MainWindow mainWindow;
+    mainWindow.show();
+    mainWindow.activateWindow();
+    PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
     menu.selectItemAtIndex(menu.findText(QStringLiteral("800 x 600")));
-    interface.prefsController()->selectResolution();
+    mainWindow.prefsController()->selectResolution();
 
     // Full screen once the window is on screen, as after a user's click; the
     // watch goes on inside the full-screen loop, which lasts until the signal.
-    MainController& controller = *interface.controller();
+    MainController& controller = *mainWindow.controller();
     bool entered = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!entered && interface.view()->isExposed()) {
+        if (!entered && mainWindow.view()->isExposed()) {
             entered = true;
             QTimer::singleShot(0, [&] { controller.selectFullScreen(); });
         } else if (controller.inFullScreenLoop() && controller.isInFullScreenMode() && displayIs800x600()) {

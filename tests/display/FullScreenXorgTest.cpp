@@ -1,11 +1,10 @@
 // Full screen on a display that can switch modes: a private Xorg server with
 // the dummy video driver, started around this program by with-xorg-dummy.
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
 #include "platform/gl/GL.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "tests/support/OffscreenGL.h"
@@ -43,20 +42,20 @@ protected:
 
 TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
 {
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.showMainWindow();
-    ASSERT_TRUE(waitUntilShown(interface));
-    PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    MainWindow mainWindow;
+    mainWindow.show();
+    mainWindow.activateWindow();
+    ASSERT_TRUE(waitUntilShown(mainWindow));
+    PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
     EXPECT_TRUE(menu.isEnabled());
     const int item = menu.findText(QStringLiteral("800 x 600"));
     ASSERT_GE(item, 2);
     menu.selectItemAtIndex(item);
-    interface.prefsController()->selectResolution();
+    mainWindow.prefsController()->selectResolution();
 
     // Inside the full-screen loop: looks once the mode has switched, then
     // leaves; a switch that never comes ends the loop after a generous wait.
-    MainController& controller = *interface.controller();
+    MainController& controller = *mainWindow.controller();
     QSize during;
     std::array<GLint, 4> viewport{};
     QTimer watch;
@@ -81,9 +80,8 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
 // The server's own modes hold 640 x 480 at four rates, xorg-dummy.conf 960 x 600 at three.
 TEST_F(FullScreenOnXorg, ResolutionMenuTellsModesOfOneSizeApartByTheirRate)
 {
-    FerlowInterface interface;
-    wakeInterface(interface);
-    const PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    MainWindow mainWindow;
+    const PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
     QStringList titles;
     for (int item = 2; item < menu.numberOfItems(); ++item)
         titles.append(menu.itemTitleAtIndex(item));

@@ -1,4 +1,4 @@
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "app/TerrainMenu.h"
 #include "platform/display/DisplayServices.h"
@@ -6,7 +6,6 @@
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "prefs/ResolutionMenu.h"
@@ -55,25 +54,25 @@ protected:
     }
     void start()
     {
-        interface = std::make_unique<FerlowInterface>();
-        wakeInterface(*interface);
-        interface->showMainWindow();
-        ASSERT_TRUE(waitUntilShown(*interface));
+        mainWindow = std::make_unique<MainWindow>();
+        mainWindow->show();
+        mainWindow->activateWindow();
+        ASSERT_TRUE(waitUntilShown(*mainWindow));
         // The camera stands on its path only once a frame has been drawn,
         // which under load comes after the window shows.
         ASSERT_TRUE(waitUntil([this] { return frames() > 0; }));
     }
-    PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
+    PreferencesPanel& panel() const { return *mainWindow->preferencesPanel(); }
     Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
     TextField* field(SceneSettingId id) const { return panel().row(id).textField; }
-    PrefsController& prefs() const { return *interface->prefsController(); }
-    MainController& controller() const { return *interface->controller(); }
-    Scene& scene() const { return *interface->view()->getScene(); }
-    std::uint64_t frames() const { return interface->view()->framesDrawn(); }
+    PrefsController& prefs() const { return *mainWindow->prefsController(); }
+    MainController& controller() const { return *mainWindow->controller(); }
+    Scene& scene() const { return *mainWindow->view()->getScene(); }
+    std::uint64_t frames() const { return mainWindow->view()->framesDrawn(); }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
     {
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
-        QCoreApplication::sendEvent(interface->view(), &event);
+        QCoreApplication::sendEvent(mainWindow->view(), &event);
     }
     // Moves a slider as a user would: its action follows.
     static void drag(Slider* slider, double value)
@@ -82,7 +81,7 @@ protected:
         slider->setValue(int(std::lround(fraction * slider->maximum())));
     }
 
-    std::unique_ptr<FerlowInterface> interface;
+    std::unique_ptr<MainWindow> mainWindow;
 };
 
 TEST_F(Prefs, ControlsStartFromTheStore)
@@ -189,7 +188,7 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
         std::fill_n(ridge.scanLine(y) + 28, 8, 255);
     const QString path = folder.filePath(QStringLiteral("ridge.png"));
     ASSERT_TRUE(ridge.save(path));
-    TerrainMenu& menu = *interface->terrainMenu();
+    TerrainMenu& menu = *mainWindow->terrainMenu();
 
     menu.openTerrain(path, TerrainMenu::Failure::StandardError);
     emit menu.progressDialog()->canceled();
@@ -229,7 +228,7 @@ TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
     QFile file(folder.filePath(QStringLiteral("N33W098.hgt")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(tile) == tile.size());
     file.close();
-    TerrainMenu& menu = *interface->terrainMenu();
+    TerrainMenu& menu = *mainWindow->terrainMenu();
     menu.openTerrain(file.fileName(), TerrainMenu::Failure::StandardError);
     ASSERT_TRUE(waitUntil([&] { return scene().terrain() != nullptr; }));
     const std::optional<float> trueHeight = scene().terrain()->trueProportionsHeight(Scene::kTerrainExtent);
@@ -374,15 +373,15 @@ TEST_F(Prefs, KeysWhileStoppedStepTheCameraAndNothingElse)
     Camera& camera = scene().camera();
     camera.positionAt(0, 0, 0);
     camera.lookAt(0, 0, 5);
-    const auto drawn = [this] { return !interface->view()->needsDisplay(); };
+    const auto drawn = [this] { return !mainWindow->view()->needsDisplay(); };
     EXPECT_TRUE(waitUntil(drawn));
     press(Qt::Key_Up);
     EXPECT_NEAR(camera.position().z, 0.1f, 1e-6f);
-    EXPECT_TRUE(interface->view()->needsDisplay());
+    EXPECT_TRUE(mainWindow->view()->needsDisplay());
     ASSERT_TRUE(waitUntil(drawn));
     press(Qt::Key_Down, Qt::KeypadModifier);
     EXPECT_NEAR(camera.position().z, 0.0f, 1e-6f);
-    EXPECT_TRUE(interface->view()->needsDisplay());
+    EXPECT_TRUE(mainWindow->view()->needsDisplay());
 
     press(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
     EXPECT_TRUE(controller().animating());

@@ -3,13 +3,12 @@
 // after the first minute, and OpenGL reports no error. Not in the default
 // run: `ctest -L soak` (FERLOW_SOAK_SECONDS=240 shortens it to the shortest
 // run that still compares two different minutes).
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/system/Clock.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Window.h"
 #include "scene/Scene.h"
 #include "tests/support/OffscreenGL.h"
 #include "tests/support/ResidentMemory.h"
@@ -46,13 +45,13 @@ TEST(Soak, TenMinutesOfBusyFlightNeitherLeaksNorErrs)
         << 2 * kStretchSeconds << " s, so that the second minute of its first stretch and the second minute of "
         << "its last are two different minutes of the same flight";
     ensureGuiApplication();
-    FerlowInterface interface;
-    wakeInterface(interface);
-    interface.showMainWindow();
-    FerlowOpenGLView* view = interface.view();
-    MainController& controller = *interface.controller();
+    MainWindow mainWindow;
+    mainWindow.show();
+    mainWindow.activateWindow();
+    FerlowOpenGLView* view = mainWindow.view();
+    MainController& controller = *mainWindow.controller();
     Scene& scene = *view->getScene();
-    ASSERT_TRUE(waitUntilShown(interface));
+    ASSERT_TRUE(waitUntilShown(mainWindow));
 
     // Resident memory swings by a display list's size (several MB) as the
     // terrain is recorded anew: growth is judged on medians of one sample a

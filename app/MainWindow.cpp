@@ -1,17 +1,19 @@
-#include "app/FerlowInterface.h"
+#include "app/MainWindow.h"
 
 #include "app/MainController.h"
 #include "app/TerrainMenu.h"
 #include "platform/system/Defaults.h"
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
-#include "platform/toolkit/Window.h"
+#include "platform/toolkit/Toolbar.h"
 #include "prefs/PreferencesPanel.h"
 #include "prefs/PrefsController.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -31,28 +33,22 @@ int heightImageWidth()
 
 } // namespace
 
-FerlowInterface::FerlowInterface(const QString& terrainFile)
-    : mController(std::make_unique<MainController>())
-    , mPrefsController(std::make_unique<PrefsController>())
-    , mWindow(std::make_unique<Window>())
+MainWindow::MainWindow(const QString& terrainFile)
 {
-    // Loading the interface registers the defaults, once and before any of
-    // its objects reads a setting.
+    // Before anything reads a setting.
     Defaults::registerWithStandardStore();
-    mWindow->setWindowTitle(QStringLiteral("Ferlow"));
-    mWindow->resize(kDefaultWidth, kDefaultHeight);
+    setWindowTitle(QStringLiteral("Ferlow"));
+    resize(kDefaultWidth, kDefaultHeight);
+    QCoreApplication::instance()->installEventFilter(this);
     std::unique_ptr<FerlowOpenGLView> view =
         FerlowOpenGLView::initWithFrame({0, 0, double(kDefaultWidth), double(kDefaultHeight)});
     if (view) {
         mView = view.release();
-        mWindow->setCentralWidget(mView->container()); // the container owns the view from here on
-        if (mView->acceptsFirstResponder())
-            mWindow->setFirstResponder(mView);
-        mView->setController(mController.get());
-        buildPreferences();
-        mController->setOutlets(mView, mWindow.get(), mPanel, mPrefsController.get());
-        mController->addCommands(mCommands);
-        mTerrainMenu = std::make_unique<TerrainMenu>(*mWindow, *mView, *mPrefsController,
+        setCentralWidget(mView->container()); // the container owns the view from here on
+        mPanel = new PreferencesPanel(this, heightImageWidth());
+        mController = std::make_unique<MainController>(*mView, *this, *mPanel, mCommands);
+        connectPreferences();
+        mTerrainMenu = std::make_unique<TerrainMenu>(*this, *mView, *prefsController(),
                                                      SettingsStore::standardUserDefaults(), heightImageWidth(), mCommands);
     } else {
         showNoOpenGLMessage();
@@ -62,28 +58,44 @@ FerlowInterface::FerlowInterface(const QString& terrainFile)
         mTerrainMenu->openAtStart(terrainFile);
 }
 
-// The controllers go first: they refer to the view and the panel, which the
-// window owns.
-FerlowInterface::~FerlowInterface()
+MainWindow::~MainWindow()
 {
-    mTerrainMenu.reset();
-    mController.reset();
-    mPrefsController.reset();
+    QCoreApplication::instance()->removeEventFilter(this);
 }
 
-std::vector<InterfaceObject*> FerlowInterface::awakeOrder()
+PrefsController* MainWindow::prefsController() const
 {
-    if (!mView)
-        return {};
-    return {mController.get(), mPrefsController.get()};
+    return mController ? &mController->prefsController() : nullptr;
 }
 
-void FerlowInterface::buildPreferences()
+Toolbar* MainWindow::toolbar() const
 {
-    mPanel = new PreferencesPanel(mWindow.get(), heightImageWidth());
+    return findChild<Toolbar*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (mView) {
+        event->accept();
+        QCoreApplication::sendEvent(mView, event);
+        if (event->isAccepted())
+            return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this)
+        activateWindow();
+    return false;
+}
+
+void MainWindow::connectPreferences()
+{
     PreferencesPanel& p = *mPanel;
-    mPrefsController->setOutlets(p, mView);
-    PrefsController* prefs = mPrefsController.get();
+    PrefsController* prefs = prefsController();
     const std::pair<SceneSettingId, void (PrefsController::*)(Slider*)> sliderActions[] = {
         {SceneSettingId::GridSize, &PrefsController::selectGridSize},
         {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
@@ -101,36 +113,26 @@ void FerlowInterface::buildPreferences()
     QObject::connect(p.trueProportionsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectTrueProportions(); });
     // Keys work again without a click once the panel is gone.
-    mPanel->setOnClose([this] { mWindow->activateWindow(); });
+    mPanel->setOnClose([this] { activateWindow(); });
 }
 
-ApplicationDelegate& FerlowInterface::delegate()
-{
-    return *mController;
-}
-
-void FerlowInterface::showMainWindow()
-{
-    mWindow->makeKeyAndOrderFront();
-}
-
-void FerlowInterface::showNoOpenGLMessage()
+void MainWindow::showNoOpenGLMessage()
 {
     auto* label = new QLabel(QStringLiteral("Ferlow could not get an OpenGL surface with a depth buffer and "
                                             "double buffering on this display, so there is nothing to show."));
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignCenter);
     label->setMargin(24);
-    mWindow->setCentralWidget(label);
+    setCentralWidget(label);
 }
 
 // No command here takes a shortcut the keyboard commands use (space,
 // letters, arrows, Escape): those keys belong to the view.
-void FerlowInterface::buildMenus()
+void MainWindow::buildMenus()
 {
-    auto* about = new QAction(QStringLiteral("&About Ferlow"), mWindow.get());
-    QObject::connect(about, &QAction::triggered, mWindow.get(), [this] {
-        QMessageBox::about(mWindow.get(), QStringLiteral("About Ferlow"),
+    auto* about = new QAction(QStringLiteral("&About Ferlow"), this);
+    QObject::connect(about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Ferlow"),
                            QStringLiteral("<h3>Ferlow</h3><p>A real-time flight over a textured terrain, "
                                           "drawn with OpenGL.</p><p>Space starts and stops the flight, W "
                                           "toggles wire frame; drag to turn the camera, scroll to zoom.</p>"));
@@ -138,7 +140,7 @@ void FerlowInterface::buildMenus()
     mCommands.add(kAboutItem, about);
     // As a signal does (OrderlyExit.h): the application closes its windows
     // and ends, and a full screen under way ends first.
-    auto* quit = new QAction(QStringLiteral("&Quit"), mWindow.get());
+    auto* quit = new QAction(QStringLiteral("&Quit"), this);
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::ApplicationShortcut);
     QObject::connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
@@ -157,9 +159,9 @@ void FerlowInterface::buildMenus()
 
 // An empty identifier stands for a separator; a command nobody registered
 // (Preferences, without a view) is left out.
-void FerlowInterface::addMenu(const QString& title, const QStringList& items)
+void MainWindow::addMenu(const QString& title, const QStringList& items)
 {
-    QMenu* menu = mWindow->menuBar()->addMenu(title);
+    QMenu* menu = menuBar()->addMenu(title);
     for (const QString& identifier : items) {
         if (identifier.isEmpty())
             menu->addSeparator();
