@@ -14,9 +14,9 @@ constexpr SceneSettingId kRowOrder[] = {SceneSettingId::Speed,        SceneSetti
                                         SceneSettingId::FogColour};
 static_assert(std::size(kRowOrder) == kSceneSettings.size());
 
-TextField* makeField()
+QLabel* makeField()
 {
-    auto* field = new TextField;
+    auto* field = new QLabel;
     field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.000 ")));
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -6,6 +6,7 @@
 
 #include <array>
 
+class QLabel;
 class QPushButton;
 
 // The preferences panel: one row per scene setting (label, slider, value),
@@ -17,7 +18,7 @@ public:
     // The slider of a scene setting and the text field beside it.
     struct SettingRow {
         Slider* slider = nullptr;
-        TextField* textField = nullptr;
+        QLabel* textField = nullptr;
     };
 
     // The grid-size slider ends at heightImageWidth.

@@ -9,6 +9,7 @@
 #include "terrain/TerrainImage.h"
 #include "view/FerlowOpenGLView.h"
 
+#include <QLabel>
 #include <QVariantList>
 #include <cmath>
 
@@ -63,7 +64,7 @@ void PrefsController::awakeFromNib()
             continue;
         }
         const PreferencesPanel::SettingRow& row = mPanel->row(setting.id);
-        row.textField->setStringValue(setting.textAtStartUp(value));
+        row.textField->setText(setting.textAtStartUp(value));
         moveSliderTo(setting, *row.slider, value);
     }
     mResolutionMenu.createResolutionMenu();
@@ -79,7 +80,7 @@ void PrefsController::showValue(SceneSettingId id, const QVariant& value, bool m
 {
     const SceneSetting& setting = sceneSetting(id);
     const PreferencesPanel::SettingRow& row = mPanel->row(id);
-    row.textField->setStringValue(setting.text(value));
+    row.textField->setText(setting.text(value));
     setting.apply(scene(), value);
     if (moveSlider)
         moveSliderTo(setting, *row.slider, value);
@@ -203,7 +204,7 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     // The slider stops at the finest grid this terrain is built at, and so
     // does the mesh: the field says so too, while the store keeps the
     // user's choice for a larger terrain.
-    mPanel->row(SceneSettingId::GridSize).textField->setStringValue(gridSize.text(slider.intValue()));
+    mPanel->row(SceneSettingId::GridSize).textField->setText(gridSize.text(slider.intValue()));
     offerTrueProportions();
     // A stopped flight would otherwise keep the old ground's height, inside
     // a higher terrain, until it starts again.

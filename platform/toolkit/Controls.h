@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <functional>
@@ -50,14 +49,6 @@ private:
     double mMin;
     double mMax;
     std::function<void(Slider*)> mAction;
-};
-
-// A read-only text beside a slider.
-class TextField : public QLabel {
-public:
-    using QLabel::QLabel;
-    void setStringValue(const QString& text) { setText(text); }
-    QString stringValue() const { return text(); }
 };
 
 // A swatch that opens the colour dialog, alpha included.

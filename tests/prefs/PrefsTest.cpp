@@ -23,6 +23,7 @@
 #include <QImage>
 #include <QPushButton>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ protected:
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
     Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
-    TextField* field(SceneSettingId id) const { return panel().row(id).textField; }
+    QLabel* field(SceneSettingId id) const { return panel().row(id).textField; }
     PrefsController& prefs() const { return *interface->prefsController(); }
     MainController& controller() const { return *interface->controller(); }
     Scene& scene() const { return *interface->view()->getScene(); }
@@ -93,13 +94,13 @@ TEST_F(Prefs, ControlsStartFromTheStore)
     store.setInteger(300, QStringLiteral("GridSize"));
     store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour")); // short: the rest reads as 0
     start();
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("12.50 "));
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(), QStringLiteral("12.50 "));
     EXPECT_EQ(slider(SceneSettingId::Speed)->floatValue(), 12.5f);
-    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.020 "));
-    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("300"));
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->text(), QStringLiteral("0.020 "));
+    EXPECT_EQ(field(SceneSettingId::GridSize)->text(), QStringLiteral("300"));
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 300);
     EXPECT_EQ(panel().fogColourButton->color(), (Color{0.5, 0.25, 0.0, 0.0}));
-    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(),
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->text(),
               twoDecimals(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
 }
 
@@ -107,13 +108,13 @@ TEST_F(Prefs, FloatSlidersShowTwoDecimalsAndStoreTheValue)
 {
     start();
     drag(slider(SceneSettingId::Speed), 2.5);
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("2.50 "));
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(), QStringLiteral("2.50 "));
     EXPECT_EQ(scene().getAnimationSpeed(), 2.5f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), 2.5f);
 
     const std::uint64_t before = frames();
     drag(slider(SceneSettingId::FerlowHeight), 20.0);
-    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->stringValue(), QStringLiteral("20.00 "));
+    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->text(), QStringLiteral("20.00 "));
     EXPECT_EQ(scene().getFerlowHeight(), 20.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), 20.0f);
     EXPECT_EQ(frames(), before + 1); // drawn at once
@@ -125,7 +126,7 @@ TEST_F(Prefs, FogDensityIsShownAndUsedInHundredths)
     start();
     const std::uint64_t before = frames();
     drag(slider(SceneSettingId::FogDensity), 25.0);
-    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.250 "));
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->text(), QStringLiteral("0.250 "));
     EXPECT_EQ(scene().getFogDensity(), 25.0f * 0.01f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FogDensity")), 25.0f);
     EXPECT_EQ(frames(), before + 1);
@@ -201,7 +202,7 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
     menu.openTerrain(path, TerrainMenu::Failure::StandardError);
     ASSERT_TRUE(waitUntil([&] { return scene().terrain() && scene().heightField(); }));
     // Built at the image's 64 however fine the stored grid: field and slider say so.
-    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("64"));
+    EXPECT_EQ(field(SceneSettingId::GridSize)->text(), QStringLiteral("64"));
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 64);
     const QImage before = scene().terrain()->lightMap();
     const GLuint texture = scene().heightField()->lightTexture()->name();
@@ -286,7 +287,7 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     EXPECT_EQ(scene().getAnimationSpeed(), defaults.value(QStringLiteral("Speed")).toFloat());
     EXPECT_EQ(scene().getFogDensity(), defaults.value(QStringLiteral("FogDensity")).toFloat() * 0.01f);
     EXPECT_EQ(scene().getGridSize(), defaults.value(QStringLiteral("GridSize")).toInt());
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(),
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(),
               twoDecimals(defaults.value(QStringLiteral("Speed")).toFloat()));
     const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
     EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
@@ -311,7 +312,7 @@ TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
     EXPECT_EQ(scene().getLookAhead(), 9.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("LookAhead")), 9.0f);
     EXPECT_EQ(scene().getFogColour(), colour);
-    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(), QStringLiteral("9.00 "));
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->text(), QStringLiteral("9.00 "));
 }
 
 TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
@@ -329,7 +330,7 @@ TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
         press(c.key);
         EXPECT_EQ(scene().getAnimationSpeed(), c.to) << c.from;
         EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), c.to);
-        EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), twoDecimals(c.to));
+        EXPECT_EQ(field(SceneSettingId::Speed)->text(), twoDecimals(c.to));
     }
 }
 
