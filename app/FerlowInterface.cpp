@@ -95,7 +95,7 @@ void FerlowInterface::buildPreferences()
     for (const auto& [id, action] : sliderActions)
         p.row(id).slider->setAction([prefs, action](Slider* s) { (prefs->*action)(s); });
     p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
-    p.resolutionPopUpButton->setAction([prefs](PopUpButton*) { prefs->selectResolution(); });
+    QObject::connect(p.resolutionPopUpButton, &QComboBox::activated, mPanel, [prefs] { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });
     QObject::connect(p.trueProportionsButton, &QPushButton::clicked, mPanel,

@@ -28,7 +28,7 @@ QLabel* makeField()
 PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
     : Panel(mainWindow)
     , fogColourButton(new ColorWell)
-    , resolutionPopUpButton(new PopUpButton)
+    , resolutionPopUpButton(new QComboBox)
     , defaultSettingsButton(new QPushButton(QStringLiteral("Reset to Defaults")))
     , trueProportionsButton(new QPushButton(QStringLiteral("True Proportions")))
 {

@@ -4,9 +4,10 @@
 #include "platform/toolkit/Panel.h"
 #include "scene/SceneSettings.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <array>
 
-class QLabel;
 class QPushButton;
 
 // The preferences panel: one row per scene setting (label, slider, value),
@@ -28,7 +29,7 @@ public:
     const SettingRow& row(SceneSettingId id) const { return mRows[static_cast<std::size_t>(id)]; }
 
     ColorWell* fogColourButton;
-    PopUpButton* resolutionPopUpButton;
+    QComboBox* resolutionPopUpButton;
     QPushButton* defaultSettingsButton;
     // Beside the height scale: sets it so that a metre up is a metre across,
     // for a terrain whose ground size is known; disabled otherwise.

@@ -9,7 +9,6 @@
 #include "terrain/TerrainImage.h"
 #include "view/FerlowOpenGLView.h"
 
-#include <QLabel>
 #include <QVariantList>
 #include <cmath>
 

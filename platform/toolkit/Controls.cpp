@@ -105,36 +105,3 @@ void ColorWell::openDialog()
     });
     dialog->open();
 }
-
-PopUpButton::PopUpButton(QWidget* parent)
-    : QComboBox(parent)
-{
-    connect(this, &QComboBox::activated, this, [this] {
-        if (mAction)
-            mAction(this);
-    });
-}
-
-void PopUpButton::removeAllItems()
-{
-    const QSignalBlocker quiet(this);
-    clear();
-}
-
-void PopUpButton::addItemWithTitle(const QString& title)
-{
-    const QSignalBlocker quiet(this);
-    addItem(title);
-}
-
-void PopUpButton::addSeparatorItem()
-{
-    const QSignalBlocker quiet(this);
-    insertSeparator(count());
-}
-
-void PopUpButton::selectItemAtIndex(int index)
-{
-    const QSignalBlocker quiet(this);
-    setCurrentIndex(index);
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
 #include <functional>
@@ -66,23 +65,4 @@ private:
 
     Color mColor;
     std::function<void(ColorWell*)> mAction;
-};
-
-// A pop-up menu of titles; separators are items of their own, so item
-// indices stay as they were added.
-class PopUpButton : public QComboBox {
-public:
-    explicit PopUpButton(QWidget* parent = nullptr);
-    void setAction(std::function<void(PopUpButton*)> action) { mAction = std::move(action); }
-
-    void removeAllItems();
-    void addItemWithTitle(const QString& title);
-    void addSeparatorItem();
-    int indexOfSelectedItem() const { return currentIndex(); }
-    void selectItemAtIndex(int index);
-    int numberOfItems() const { return count(); }
-    QString itemTitleAtIndex(int index) const { return itemText(index); }
-
-private:
-    std::function<void(PopUpButton*)> mAction;
 };

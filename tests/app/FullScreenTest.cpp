@@ -83,8 +83,8 @@ protected:
     static DisplayModeDictionary current() { return displayMode(1920, 1080, 24); }
     void chooseResolution(int item)
     {
-        PopUpButton& menu = *interface->preferencesPanel()->resolutionPopUpButton;
-        menu.selectItemAtIndex(item);
+        QComboBox& menu = *interface->preferencesPanel()->resolutionPopUpButton;
+        menu.setCurrentIndex(item);
         interface->prefsController()->selectResolution();
     }
 

@@ -34,8 +34,8 @@ int main(int argc, char** argv)
     FerlowInterface interface;
     wakeInterface(interface);
     interface.showMainWindow();
-    PopUpButton& menu = *interface.preferencesPanel()->resolutionPopUpButton;
-    menu.selectItemAtIndex(menu.findText(QStringLiteral("800 x 600")));
+    QComboBox& menu = *interface.preferencesPanel()->resolutionPopUpButton;
+    menu.setCurrentIndex(menu.findText(QStringLiteral("800 x 600")));
     interface.prefsController()->selectResolution();
 
     // Full screen once the window is on screen, as after a user's click; the

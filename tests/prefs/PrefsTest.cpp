@@ -23,7 +23,6 @@
 #include <QImage>
 #include <QPushButton>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -275,7 +274,7 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     drag(slider(SceneSettingId::GridSize), 100);
     panel().fogColourButton->setColor({1, 0, 0, 1});
     prefs().selectFogColour(panel().fogColourButton);
-    panel().resolutionPopUpButton->selectItemAtIndex(3);
+    panel().resolutionPopUpButton->setCurrentIndex(3);
     prefs().selectResolution();
 
     prefs().selectDefaultSettings();
@@ -292,7 +291,7 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
     EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
     EXPECT_EQ(disk.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
-    EXPECT_EQ(panel().resolutionPopUpButton->indexOfSelectedItem(), 3);
+    EXPECT_EQ(panel().resolutionPopUpButton->currentIndex(), 3);
 }
 
 TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
@@ -398,13 +397,13 @@ TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
               displayMode(800, 600, 16)},
              displayMode(800, 600, 32), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    ASSERT_EQ(menu.numberOfItems(), 5);
-    EXPECT_EQ(menu.itemTitleAtIndex(0), QStringLiteral("Keep current resolution"));
-    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("640 x 480"));
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("800 x 600"));
-    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768"));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 0); // nothing stored
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.count(), 5);
+    EXPECT_EQ(menu.itemText(0), QStringLiteral("Keep current resolution"));
+    EXPECT_EQ(menu.itemText(2), QStringLiteral("640 x 480"));
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("800 x 600"));
+    EXPECT_EQ(menu.itemText(4), QStringLiteral("1024 x 768"));
+    EXPECT_EQ(menu.currentIndex(), 0); // nothing stored
     EXPECT_FALSE(prefs().displayMode());
     EXPECT_TRUE(menu.isEnabled());
     EXPECT_TRUE(menu.toolTip().isEmpty());
@@ -419,11 +418,11 @@ TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheLastMatchIsSelected)
     useModes({displayMode(1024, 768, 24, false, 75), displayMode(1024, 768, 24, false, 60), displayMode(800, 600, 24),
               displayMode(1024, 768, 24, false, 74.98)}, displayMode(800, 600, 24), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    ASSERT_EQ(menu.numberOfItems(), 5);
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1024 x 768, 75 Hz"));
-    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768, 60 Hz"));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 4);
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.count(), 5);
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("1024 x 768, 75 Hz"));
+    EXPECT_EQ(menu.itemText(4), QStringLiteral("1024 x 768, 60 Hz"));
+    EXPECT_EQ(menu.currentIndex(), 4);
     EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 60.0);
 }
 
@@ -431,19 +430,16 @@ TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
 {
     useModes({displayMode(1280, 800, 32), displayMode(1280, 800, 32, true)}, displayMode(1280, 800, 32), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("1280 x 800 (Stretched)"));
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1280 x 800"));
-    menu.selectItemAtIndex(2);
-    prefs().selectResolution();
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.itemText(2), QStringLiteral("1280 x 800 (Stretched)"));
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("1280 x 800"));
+    QTest::keyClick(&menu, Qt::Key_Down); // as a user picks: past the separator, stored at once
     EXPECT_TRUE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
-    menu.selectItemAtIndex(3);
-    prefs().selectResolution();
+    QTest::keyClick(&menu, Qt::Key_Down);
     EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 1280);
 
-    menu.selectItemAtIndex(0);
-    prefs().selectResolution();
+    QTest::keyClick(&menu, Qt::Key_Home);
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 0);
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenHeight")), 0);
     EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
@@ -454,8 +450,8 @@ TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 {
     useModes({}, displayMode(1920, 1080, 24), false);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    EXPECT_EQ(menu.numberOfItems(), 2); // the first item and the separator
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.count(), 2); // the first item and the separator
     EXPECT_FALSE(menu.isEnabled());
     EXPECT_FALSE(menu.toolTip().isEmpty());
     EXPECT_FALSE(menu.toolTip().contains(QStringLiteral("Leopard")));
