@@ -84,7 +84,7 @@ void FerlowInterface::buildPreferences()
     PreferencesPanel& p = *mPanel;
     mPrefsController->setOutlets(p, mView);
     PrefsController* prefs = mPrefsController.get();
-    const std::pair<SceneSettingId, void (PrefsController::*)(Slider*)> sliderActions[] = {
+    const std::pair<SceneSettingId, void (PrefsController::*)(FloatSlider*)> sliderActions[] = {
         {SceneSettingId::GridSize, &PrefsController::selectGridSize},
         {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
         {SceneSettingId::Speed, &PrefsController::selectSpeed},
@@ -92,8 +92,10 @@ void FerlowInterface::buildPreferences()
         {SceneSettingId::CameraHeight, &PrefsController::selectCameraHeight},
         {SceneSettingId::FogDensity, &PrefsController::selectFogDensity},
     };
-    for (const auto& [id, action] : sliderActions)
-        p.row(id).slider->setAction([prefs, action](Slider* s) { (prefs->*action)(s); });
+    for (const auto& [id, action] : sliderActions) {
+        FloatSlider* slider = p.row(id).slider;
+        QObject::connect(slider, &QSlider::valueChanged, mPanel, [prefs, action, slider] { (prefs->*action)(slider); });
+    }
     p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
     QObject::connect(p.resolutionPopUpButton, &QComboBox::activated, mPanel, [prefs] { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,

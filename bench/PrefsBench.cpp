@@ -27,9 +27,9 @@ void gridSizeChange(benchmark::State& state)
     interface.showMainWindow();
     if (!waitUntilShown(interface))
         state.SkipWithError("the window was never shown");
-    Slider& slider = *interface.preferencesPanel()->row(SceneSettingId::GridSize).slider;
+    FloatSlider& slider = *interface.preferencesPanel()->row(SceneSettingId::GridSize).slider;
     const auto moveTo = [&slider](int size) {
-        slider.setValue(size - int(slider.minValue())); // one step per grid size; the action follows
+        slider.setValue(size - int(slider.minValue())); // one step per grid size; valueChanged follows
     };
     moveTo(from);
     for (auto _ : state) {

@@ -52,10 +52,10 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
         }
         const SceneSetting::Range range = setting.sliderRange(heightImageWidth);
         SettingRow& controls = mRows[static_cast<std::size_t>(id)];
-        controls = {new Slider(range.min, range.max, range.steps), makeField()};
+        controls = {new FloatSlider(range.min, range.max, range.steps), makeField()};
         // A change that rebuilds the mesh is sent once, when the drag ends,
         // rather than as a backlog of rebuilds while it goes on.
-        controls.slider->setContinuous(!setting.rebuildsTerrain);
+        controls.slider->setTracking(!setting.rebuildsTerrain);
         addRow(label, controls.slider, controls.textField);
         if (id == SceneSettingId::FerlowHeight)
             layout->addWidget(trueProportionsButton, row - 1, 3);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/toolkit/Controls.h"
+#include "platform/toolkit/FloatSlider.h"
 #include "platform/toolkit/Panel.h"
 #include "scene/SceneSettings.h"
 
@@ -18,7 +19,7 @@ class PreferencesPanel : public Panel {
 public:
     // The slider of a scene setting and the text field beside it.
     struct SettingRow {
-        Slider* slider = nullptr;
+        FloatSlider* slider = nullptr;
         QLabel* textField = nullptr;
     };
 

@@ -20,14 +20,14 @@ SettingsStore& store()
 }
 
 // A slider's value in the form its setting is stored in.
-QVariant sliderValue(const SceneSetting& setting, const Slider& slider)
+QVariant sliderValue(const SceneSetting& setting, const FloatSlider& slider)
 {
     if (setting.type == SceneSetting::Type::Integer)
         return slider.intValue();
     return slider.floatValue();
 }
 
-void moveSliderTo(const SceneSetting& setting, Slider& slider, const QVariant& value)
+void moveSliderTo(const SceneSetting& setting, FloatSlider& slider, const QVariant& value)
 {
     if (setting.type == SceneSetting::Type::Integer)
         slider.setIntValue(value.toInt());
@@ -100,19 +100,19 @@ void PrefsController::setLookAhead(float distance)
     takeValue(SceneSettingId::LookAhead, distance, true);
 }
 
-void PrefsController::selectValue(SceneSettingId id, Slider* sender)
+void PrefsController::selectValue(SceneSettingId id, FloatSlider* sender)
 {
     const SceneSetting& setting = sceneSetting(id);
     takeValue(id, sliderValue(setting, *sender), false);
     refresh(setting.refresh);
 }
 
-void PrefsController::selectSpeed(Slider* sender)
+void PrefsController::selectSpeed(FloatSlider* sender)
 {
     selectValue(SceneSettingId::Speed, sender);
 }
 
-void PrefsController::selectFerlowHeight(Slider* sender)
+void PrefsController::selectFerlowHeight(FloatSlider* sender)
 {
     selectValue(SceneSettingId::FerlowHeight, sender);
     matchLightMapToHeight();
@@ -138,22 +138,22 @@ void PrefsController::matchLightMapToHeight()
     });
 }
 
-void PrefsController::selectLookAhead(Slider* sender)
+void PrefsController::selectLookAhead(FloatSlider* sender)
 {
     selectValue(SceneSettingId::LookAhead, sender);
 }
 
-void PrefsController::selectCameraHeight(Slider* sender)
+void PrefsController::selectCameraHeight(FloatSlider* sender)
 {
     selectValue(SceneSettingId::CameraHeight, sender);
 }
 
-void PrefsController::selectFogDensity(Slider* sender)
+void PrefsController::selectFogDensity(FloatSlider* sender)
 {
     selectValue(SceneSettingId::FogDensity, sender);
 }
 
-void PrefsController::selectGridSize(Slider* sender)
+void PrefsController::selectGridSize(FloatSlider* sender)
 {
     selectValue(SceneSettingId::GridSize, sender);
 }
@@ -197,7 +197,7 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     scene().setTerrain(std::move(terrain));
     const SceneSetting& gridSize = sceneSetting(SceneSettingId::GridSize);
     const SceneSetting::Range range = gridSize.sliderRange(heightImageWidth);
-    Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
+    FloatSlider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
     // The slider stops at the finest grid this terrain is built at, and so

@@ -5,64 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-Slider::Slider(double minValue, double maxValue, int steps, QWidget* parent)
-    : QSlider(Qt::Horizontal, parent)
-    , mMin(minValue)
-    , mMax(maxValue)
-{
-    QSlider::setRange(0, steps);
-    setMinimumWidth(220);
-    connect(this, &QSlider::valueChanged, this, [this] {
-        if (mAction)
-            mAction(this);
-    });
-}
-
-void Slider::setRange(double minValue, double maxValue, int steps)
-{
-    const float value = floatValue();
-    mMin = minValue;
-    mMax = maxValue;
-    const QSignalBlocker quiet(this);
-    QSlider::setRange(0, steps);
-    setFloatValue(value);
-}
-
-double Slider::valueAt(int position) const
-{
-    return mMin + (mMax - mMin) * position / std::max(1, maximum());
-}
-
-int Slider::positionOf(double value) const
-{
-    if (!(mMax > mMin))
-        return 0;
-    const double fraction = std::clamp((value - mMin) / (mMax - mMin), 0.0, 1.0);
-    return static_cast<int>(std::lround(fraction * maximum()));
-}
-
-float Slider::floatValue() const
-{
-    return static_cast<float>(valueAt(value()));
-}
-
-int Slider::intValue() const
-{
-    return static_cast<int>(std::lround(valueAt(value())));
-}
-
-void Slider::setFloatValue(float value)
-{
-    const QSignalBlocker quiet(this);
-    setValue(positionOf(value));
-}
-
-void Slider::setIntValue(int value)
-{
-    const QSignalBlocker quiet(this);
-    setValue(positionOf(value));
-}
-
 ColorWell::ColorWell(QWidget* parent)
     : QPushButton(parent)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPushButton>
-#include <QSlider>
 #include <functional>
 
 // Panel controls in the terms the preferences work in. Each sends its action
@@ -19,35 +18,6 @@ struct Color {
         return {red, green, blue, alpha};
     }
     bool operator==(const Color&) const = default;
-};
-
-// A horizontal slider over a range of floats, kept in `steps` even steps.
-class Slider : public QSlider {
-public:
-    Slider(double minValue, double maxValue, int steps, QWidget* parent = nullptr);
-
-    // Called with the slider on each change by the user.
-    void setAction(std::function<void(Slider*)> action) { mAction = std::move(action); }
-    // Whether a drag sends its action continuously or once, on release.
-    void setContinuous(bool continuous) { setTracking(continuous); }
-
-    float floatValue() const;
-    int intValue() const;
-    void setFloatValue(float value);
-    void setIntValue(int value);
-
-    double minValue() const { return mMin; }
-    double maxValue() const { return mMax; }
-    // Changes the range, keeping the value where it fits.
-    void setRange(double minValue, double maxValue, int steps);
-
-private:
-    double valueAt(int position) const;
-    int positionOf(double value) const;
-
-    double mMin;
-    double mMax;
-    std::function<void(Slider*)> mAction;
 };
 
 // A swatch that opens the colour dialog, alpha included.

@@ -64,7 +64,7 @@ protected:
         ASSERT_TRUE(waitUntil([this] { return frames() > 0; }));
     }
     PreferencesPanel& panel() const { return *interface->preferencesPanel(); }
-    Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
+    FloatSlider* slider(SceneSettingId id) const { return panel().row(id).slider; }
     QLabel* field(SceneSettingId id) const { return panel().row(id).textField; }
     PrefsController& prefs() const { return *interface->prefsController(); }
     MainController& controller() const { return *interface->controller(); }
@@ -75,8 +75,8 @@ protected:
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
         QCoreApplication::sendEvent(interface->view(), &event);
     }
-    // Moves a slider as a user would: its action follows.
-    static void drag(Slider* slider, double value)
+    // Moves a slider as a user would: valueChanged follows.
+    static void drag(FloatSlider* slider, double value)
     {
         const double fraction = (value - slider->minValue()) / (slider->maxValue() - slider->minValue());
         slider->setValue(int(std::lround(fraction * slider->maximum())));
