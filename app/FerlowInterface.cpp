@@ -96,7 +96,8 @@ void FerlowInterface::buildPreferences()
         FloatSlider* slider = p.row(id).slider;
         QObject::connect(slider, &QSlider::valueChanged, mPanel, [prefs, action, slider] { (prefs->*action)(slider); });
     }
-    p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
+    QObject::connect(p.fogColourButton, &ColorButton::colorPicked, mPanel,
+                     [prefs, button = p.fogColourButton] { prefs->selectFogColour(button); });
     QObject::connect(p.resolutionPopUpButton, &QComboBox::activated, mPanel, [prefs] { prefs->selectResolution(); });
     QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
                      [prefs] { prefs->selectDefaultSettings(); });

@@ -27,7 +27,7 @@ QLabel* makeField()
 
 PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
     : Panel(mainWindow)
-    , fogColourButton(new ColorWell)
+    , fogColourButton(new ColorButton)
     , resolutionPopUpButton(new QComboBox)
     , defaultSettingsButton(new QPushButton(QStringLiteral("Reset to Defaults")))
     , trueProportionsButton(new QPushButton(QStringLiteral("True Proportions")))

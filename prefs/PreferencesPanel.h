@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/toolkit/Controls.h"
+#include "platform/toolkit/ColorButton.h"
 #include "platform/toolkit/FloatSlider.h"
 #include "platform/toolkit/Panel.h"
 #include "scene/SceneSettings.h"
@@ -29,7 +29,7 @@ public:
     // The row of a setting with a slider; the fog colour has its well.
     const SettingRow& row(SceneSettingId id) const { return mRows[static_cast<std::size_t>(id)]; }
 
-    ColorWell* fogColourButton;
+    ColorButton* fogColourButton;
     QComboBox* resolutionPopUpButton;
     QPushButton* defaultSettingsButton;
     // Beside the height scale: sets it so that a metre up is a metre across,

@@ -58,8 +58,7 @@ void PrefsController::awakeFromNib()
     for (const SceneSetting& setting : kSceneSettings) {
         const QVariant value = setting.read(store());
         if (setting.type == SceneSetting::Type::Colour) {
-            const std::array<float, 4> colour = Scene::fogColourFromSetting(value);
-            mPanel->fogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
+            mPanel->fogColourButton->setColor(Scene::fogColourFromSetting(value));
             continue;
         }
         const PreferencesPanel::SettingRow& row = mPanel->row(setting.id);
@@ -158,11 +157,11 @@ void PrefsController::selectGridSize(FloatSlider* sender)
     selectValue(SceneSettingId::GridSize, sender);
 }
 
-void PrefsController::selectFogColour(ColorWell* sender)
+void PrefsController::selectFogColour(ColorButton* sender)
 {
     const SceneSetting& setting = sceneSetting(SceneSettingId::FogColour);
-    const Color colour = sender->color();
-    const QVariantList value{colour.red, colour.green, colour.blue, colour.alpha};
+    const ColorButton::Components& colour = sender->color();
+    const QVariantList value{colour[0], colour[1], colour[2], colour[3]};
     setting.write(store(), value);
     setting.apply(scene(), value);
     refresh(setting.refresh);

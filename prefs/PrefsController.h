@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Controls.h"
 #include "prefs/ResolutionMenu.h"
 #include "scene/SceneSettings.h"
 
@@ -10,6 +9,7 @@
 #include <optional>
 
 class BackgroundTask;
+class ColorButton;
 class FerlowOpenGLView;
 class FloatSlider;
 class PreferencesPanel;
@@ -45,7 +45,7 @@ public:
     void selectLookAhead(FloatSlider* sender);
     void selectCameraHeight(FloatSlider* sender);
     void selectFogDensity(FloatSlider* sender);
-    void selectFogColour(ColorWell* sender);
+    void selectFogColour(ColorButton* sender);
     void selectDefaultSettings();
     // The height scale at which the flown terrain's metre up is a metre
     // across, where its ground size is known.

@@ -98,7 +98,7 @@ TEST_F(Prefs, ControlsStartFromTheStore)
     EXPECT_EQ(field(SceneSettingId::FogDensity)->text(), QStringLiteral("0.020 "));
     EXPECT_EQ(field(SceneSettingId::GridSize)->text(), QStringLiteral("300"));
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 300);
-    EXPECT_EQ(panel().fogColourButton->color(), (Color{0.5, 0.25, 0.0, 0.0}));
+    EXPECT_EQ(panel().fogColourButton->color(), (ColorButton::Components{0.5f, 0.25f, 0.0f, 0.0f}));
     EXPECT_EQ(field(SceneSettingId::LookAhead)->text(),
               twoDecimals(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
 }
@@ -254,12 +254,12 @@ TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
 TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
 {
     start();
-    const Color colour{0.1, 1.0 / 3.0, 0.7, 0.9};
+    const ColorButton::Components colour{0.1f, 1.0f / 3.0f, 0.7f, 0.9f};
     panel().fogColourButton->setColor(colour);
     const std::uint64_t before = frames();
     prefs().selectFogColour(panel().fogColourButton);
-    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1, 1.0 / 3.0, 0.7, 0.9}));
-    EXPECT_EQ(scene().getFogColour(), (std::array<float, 4>{0.1f, float(1.0 / 3.0), 0.7f, 0.9f}));
+    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1f, 1.0f / 3.0f, 0.7f, 0.9f}));
+    EXPECT_EQ(scene().getFogColour(), colour);
     EXPECT_EQ(frames(), before + 1);
 
     panel().fogColourButton->takeColor(QColor()); // no RGB form
@@ -272,8 +272,7 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     drag(slider(SceneSettingId::Speed), 40.0);
     drag(slider(SceneSettingId::FogDensity), 10.0);
     drag(slider(SceneSettingId::GridSize), 100);
-    panel().fogColourButton->setColor({1, 0, 0, 1});
-    prefs().selectFogColour(panel().fogColourButton);
+    panel().fogColourButton->takeColor(Qt::red);
     panel().resolutionPopUpButton->setCurrentIndex(3);
     prefs().selectResolution();
 
@@ -289,7 +288,7 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     EXPECT_EQ(field(SceneSettingId::Speed)->text(),
               twoDecimals(defaults.value(QStringLiteral("Speed")).toFloat()));
     const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
-    EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
+    EXPECT_EQ(panel().fogColourButton->color()[1], colour[1].toFloat());
     EXPECT_EQ(disk.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
     EXPECT_EQ(panel().resolutionPopUpButton->currentIndex(), 3);
 }
