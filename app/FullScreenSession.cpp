@@ -19,6 +19,7 @@
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <QWindow>
 
 namespace {

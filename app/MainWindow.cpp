@@ -47,7 +47,8 @@ MainWindow::MainWindow(const QString& terrainFile)
         setCentralWidget(mView->container()); // the container owns the view from here on
         mPanel = new PreferencesPanel(this, heightImageWidth());
         mController = std::make_unique<MainController>(*mView, *this, *mPanel, mCommands);
-        connectPreferences();
+        // Keys work again without a click once the panel is gone.
+        mPanel->setOnClose([this] { activateWindow(); });
         mTerrainMenu = std::make_unique<TerrainMenu>(*this, *mView, *prefsController(),
                                                      SettingsStore::standardUserDefaults(), heightImageWidth(), mCommands);
     } else {
@@ -90,30 +91,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         && static_cast<QWidget*>(watched)->window() == this)
         activateWindow();
     return false;
-}
-
-void MainWindow::connectPreferences()
-{
-    PreferencesPanel& p = *mPanel;
-    PrefsController* prefs = prefsController();
-    const std::pair<SceneSettingId, void (PrefsController::*)(Slider*)> sliderActions[] = {
-        {SceneSettingId::GridSize, &PrefsController::selectGridSize},
-        {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
-        {SceneSettingId::Speed, &PrefsController::selectSpeed},
-        {SceneSettingId::LookAhead, &PrefsController::selectLookAhead},
-        {SceneSettingId::CameraHeight, &PrefsController::selectCameraHeight},
-        {SceneSettingId::FogDensity, &PrefsController::selectFogDensity},
-    };
-    for (const auto& [id, action] : sliderActions)
-        p.row(id).slider->setAction([prefs, action](Slider* s) { (prefs->*action)(s); });
-    p.fogColourButton->setAction([prefs](ColorWell* c) { prefs->selectFogColour(c); });
-    p.resolutionPopUpButton->setAction([prefs](PopUpButton*) { prefs->selectResolution(); });
-    QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, mPanel,
-                     [prefs] { prefs->selectDefaultSettings(); });
-    QObject::connect(p.trueProportionsButton, &QPushButton::clicked, mPanel,
-                     [prefs] { prefs->selectTrueProportions(); });
-    // Keys work again without a click once the panel is gone.
-    mPanel->setOnClose([this] { activateWindow(); });
 }
 
 void MainWindow::showNoOpenGLMessage()

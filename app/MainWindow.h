@@ -49,7 +49,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void connectPreferences();
     void buildMenus();
     void addMenu(const QString& title, const QStringList& items);
     void showNoOpenGLMessage();

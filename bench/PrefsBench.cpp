@@ -26,9 +26,9 @@ void gridSizeChange(benchmark::State& state)
     mainWindow.activateWindow();
     if (!waitUntilShown(mainWindow))
         state.SkipWithError("the window was never shown");
-    Slider& slider = *mainWindow.preferencesPanel()->row(SceneSettingId::GridSize).slider;
+    FloatSlider& slider = *mainWindow.preferencesPanel()->row(SceneSettingId::GridSize).slider;
     const auto moveTo = [&slider](int size) {
-        slider.setValue(size - int(slider.minValue())); // one step per grid size; the action follows
+        slider.setValue(size - int(slider.minValue())); // one step per grid size; valueChanged follows
     };
     moveTo(from);
     for (auto _ : state) {

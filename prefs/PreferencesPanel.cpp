@@ -14,9 +14,9 @@ constexpr SceneSettingId kRowOrder[] = {SceneSettingId::Speed,        SceneSetti
                                         SceneSettingId::FogColour};
 static_assert(std::size(kRowOrder) == kSceneSettings.size());
 
-TextField* makeField()
+QLabel* makeField()
 {
-    auto* field = new TextField;
+    auto* field = new QLabel;
     field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.000 ")));
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -27,8 +27,8 @@ TextField* makeField()
 
 PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
     : Panel(mainWindow)
-    , fogColourButton(new ColorWell)
-    , resolutionPopUpButton(new PopUpButton)
+    , fogColourButton(new ColorButton)
+    , resolutionPopUpButton(new QComboBox)
     , defaultSettingsButton(new QPushButton(QStringLiteral("Reset to Defaults")))
     , trueProportionsButton(new QPushButton(QStringLiteral("True Proportions")))
 {
@@ -52,10 +52,10 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
         }
         const SceneSetting::Range range = setting.sliderRange(heightImageWidth);
         SettingRow& controls = mRows[static_cast<std::size_t>(id)];
-        controls = {new Slider(range.min, range.max, range.steps), makeField()};
+        controls = {new FloatSlider(range.min, range.max, range.steps), makeField()};
         // A change that rebuilds the mesh is sent once, when the drag ends,
         // rather than as a backlog of rebuilds while it goes on.
-        controls.slider->setContinuous(!setting.rebuildsTerrain);
+        controls.slider->setTracking(!setting.rebuildsTerrain);
         addRow(label, controls.slider, controls.textField);
         if (id == SceneSettingId::FerlowHeight)
             layout->addWidget(trueProportionsButton, row - 1, 3);

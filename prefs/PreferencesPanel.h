@@ -1,9 +1,12 @@
 #pragma once
 
-#include "platform/toolkit/Controls.h"
+#include "platform/toolkit/ColorButton.h"
+#include "platform/toolkit/FloatSlider.h"
 #include "platform/toolkit/Panel.h"
 #include "scene/SceneSettings.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <array>
 
 class QPushButton;
@@ -16,8 +19,8 @@ class PreferencesPanel : public Panel {
 public:
     // The slider of a scene setting and the text field beside it.
     struct SettingRow {
-        Slider* slider = nullptr;
-        TextField* textField = nullptr;
+        FloatSlider* slider = nullptr;
+        QLabel* textField = nullptr;
     };
 
     // The grid-size slider ends at heightImageWidth.
@@ -26,8 +29,8 @@ public:
     // The row of a setting with a slider; the fog colour has its well.
     const SettingRow& row(SceneSettingId id) const { return mRows[static_cast<std::size_t>(id)]; }
 
-    ColorWell* fogColourButton;
-    PopUpButton* resolutionPopUpButton;
+    ColorButton* fogColourButton;
+    QComboBox* resolutionPopUpButton;
     QPushButton* defaultSettingsButton;
     // Beside the height scale: sets it so that a metre up is a metre across,
     // for a terrain whose ground size is known; disabled otherwise.

@@ -20,14 +20,14 @@ SettingsStore& store()
 }
 
 // A slider's value in the form its setting is stored in.
-QVariant sliderValue(const SceneSetting& setting, const Slider& slider)
+QVariant sliderValue(const SceneSetting& setting, const FloatSlider& slider)
 {
     if (setting.type == SceneSetting::Type::Integer)
         return slider.intValue();
     return slider.floatValue();
 }
 
-void moveSliderTo(const SceneSetting& setting, Slider& slider, const QVariant& value)
+void moveSliderTo(const SceneSetting& setting, FloatSlider& slider, const QVariant& value)
 {
     if (setting.type == SceneSetting::Type::Integer)
         slider.setIntValue(value.toInt());
@@ -42,7 +42,35 @@ PrefsController::PrefsController(const PreferencesPanel& panel, FerlowOpenGLView
     , mFerlowOpenGLView(&ferlowOpenGLView)
 {
     mResolutionMenu.setPopUpButton(panel.resolutionPopUpButton);
+    connectControls();
     loadControls();
+}
+
+// Each control tells of the user's changes only: values set from here send
+// nothing.
+void PrefsController::connectControls()
+{
+    const std::pair<SceneSettingId, void (PrefsController::*)(FloatSlider*)> sliderActions[] = {
+        {SceneSettingId::GridSize, &PrefsController::selectGridSize},
+        {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
+        {SceneSettingId::Speed, &PrefsController::selectSpeed},
+        {SceneSettingId::LookAhead, &PrefsController::selectLookAhead},
+        {SceneSettingId::CameraHeight, &PrefsController::selectCameraHeight},
+        {SceneSettingId::FogDensity, &PrefsController::selectFogDensity},
+    };
+    const PreferencesPanel& p = *mPanel;
+    for (const auto& [id, action] : sliderActions) {
+        FloatSlider* slider = p.row(id).slider;
+        QObject::connect(slider, &QSlider::valueChanged, slider, [this, action, slider] { (this->*action)(slider); });
+    }
+    QObject::connect(p.fogColourButton, &ColorButton::colorPicked, p.fogColourButton,
+                     [this, button = p.fogColourButton] { selectFogColour(button); });
+    QObject::connect(p.resolutionPopUpButton, &QComboBox::activated, p.resolutionPopUpButton,
+                     [this] { selectResolution(); });
+    QObject::connect(p.defaultSettingsButton, &QPushButton::clicked, p.defaultSettingsButton,
+                     [this] { selectDefaultSettings(); });
+    QObject::connect(p.trueProportionsButton, &QPushButton::clicked, p.trueProportionsButton,
+                     [this] { selectTrueProportions(); });
 }
 
 PrefsController::~PrefsController() = default;
@@ -57,12 +85,11 @@ void PrefsController::loadControls()
     for (const SceneSetting& setting : kSceneSettings) {
         const QVariant value = setting.read(store());
         if (setting.type == SceneSetting::Type::Colour) {
-            const std::array<float, 4> colour = Scene::fogColourFromSetting(value);
-            mPanel->fogColourButton->setColor(Color::colorWithCalibratedRed(colour[0], colour[1], colour[2], colour[3]));
+            mPanel->fogColourButton->setColor(Scene::fogColourFromSetting(value));
             continue;
         }
         const PreferencesPanel::SettingRow& row = mPanel->row(setting.id);
-        row.textField->setStringValue(setting.textAtStartUp(value));
+        row.textField->setText(setting.textAtStartUp(value));
         moveSliderTo(setting, *row.slider, value);
     }
     mResolutionMenu.createResolutionMenu();
@@ -78,7 +105,7 @@ void PrefsController::showValue(SceneSettingId id, const QVariant& value, bool m
 {
     const SceneSetting& setting = sceneSetting(id);
     const PreferencesPanel::SettingRow& row = mPanel->row(id);
-    row.textField->setStringValue(setting.text(value));
+    row.textField->setText(setting.text(value));
     setting.apply(scene(), value);
     if (moveSlider)
         moveSliderTo(setting, *row.slider, value);
@@ -99,19 +126,19 @@ void PrefsController::setLookAhead(float distance)
     takeValue(SceneSettingId::LookAhead, distance, true);
 }
 
-void PrefsController::selectValue(SceneSettingId id, Slider* sender)
+void PrefsController::selectValue(SceneSettingId id, FloatSlider* sender)
 {
     const SceneSetting& setting = sceneSetting(id);
     takeValue(id, sliderValue(setting, *sender), false);
     refresh(setting.refresh);
 }
 
-void PrefsController::selectSpeed(Slider* sender)
+void PrefsController::selectSpeed(FloatSlider* sender)
 {
     selectValue(SceneSettingId::Speed, sender);
 }
 
-void PrefsController::selectFerlowHeight(Slider* sender)
+void PrefsController::selectFerlowHeight(FloatSlider* sender)
 {
     selectValue(SceneSettingId::FerlowHeight, sender);
     matchLightMapToHeight();
@@ -137,31 +164,31 @@ void PrefsController::matchLightMapToHeight()
     });
 }
 
-void PrefsController::selectLookAhead(Slider* sender)
+void PrefsController::selectLookAhead(FloatSlider* sender)
 {
     selectValue(SceneSettingId::LookAhead, sender);
 }
 
-void PrefsController::selectCameraHeight(Slider* sender)
+void PrefsController::selectCameraHeight(FloatSlider* sender)
 {
     selectValue(SceneSettingId::CameraHeight, sender);
 }
 
-void PrefsController::selectFogDensity(Slider* sender)
+void PrefsController::selectFogDensity(FloatSlider* sender)
 {
     selectValue(SceneSettingId::FogDensity, sender);
 }
 
-void PrefsController::selectGridSize(Slider* sender)
+void PrefsController::selectGridSize(FloatSlider* sender)
 {
     selectValue(SceneSettingId::GridSize, sender);
 }
 
-void PrefsController::selectFogColour(ColorWell* sender)
+void PrefsController::selectFogColour(ColorButton* sender)
 {
     const SceneSetting& setting = sceneSetting(SceneSettingId::FogColour);
-    const Color colour = sender->color();
-    const QVariantList value{colour.red, colour.green, colour.blue, colour.alpha};
+    const ColorButton::Components& colour = sender->color();
+    const QVariantList value{colour[0], colour[1], colour[2], colour[3]};
     setting.write(store(), value);
     setting.apply(scene(), value);
     refresh(setting.refresh);
@@ -196,13 +223,13 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
     scene().setTerrain(std::move(terrain));
     const SceneSetting& gridSize = sceneSetting(SceneSettingId::GridSize);
     const SceneSetting::Range range = gridSize.sliderRange(heightImageWidth);
-    Slider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
+    FloatSlider& slider = *mPanel->row(SceneSettingId::GridSize).slider;
     slider.setRange(range.min, range.max, range.steps);
     moveSliderTo(gridSize, slider, gridSize.read(store()));
     // The slider stops at the finest grid this terrain is built at, and so
     // does the mesh: the field says so too, while the store keeps the
     // user's choice for a larger terrain.
-    mPanel->row(SceneSettingId::GridSize).textField->setStringValue(gridSize.text(slider.intValue()));
+    mPanel->row(SceneSettingId::GridSize).textField->setText(gridSize.text(slider.intValue()));
     offerTrueProportions();
     // A stopped flight would otherwise keep the old ground's height, inside
     // a higher terrain, until it starts again.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/toolkit/Controls.h"
 #include "prefs/ResolutionMenu.h"
 #include "scene/SceneSettings.h"
 
@@ -9,7 +8,9 @@
 #include <optional>
 
 class BackgroundTask;
+class ColorButton;
 class FerlowOpenGLView;
+class FloatSlider;
 class PreferencesPanel;
 class Scene;
 class TerrainImage;
@@ -35,13 +36,13 @@ public:
 
     // From the sliders: text field, Scene, store, then the setting's refresh;
     // the slider is left as the user put it.
-    void selectGridSize(Slider* sender);
-    void selectFerlowHeight(Slider* sender);
-    void selectSpeed(Slider* sender);
-    void selectLookAhead(Slider* sender);
-    void selectCameraHeight(Slider* sender);
-    void selectFogDensity(Slider* sender);
-    void selectFogColour(ColorWell* sender);
+    void selectGridSize(FloatSlider* sender);
+    void selectFerlowHeight(FloatSlider* sender);
+    void selectSpeed(FloatSlider* sender);
+    void selectLookAhead(FloatSlider* sender);
+    void selectCameraHeight(FloatSlider* sender);
+    void selectFogDensity(FloatSlider* sender);
+    void selectFogColour(ColorButton* sender);
     void selectDefaultSettings();
     // The height scale at which the flown terrain's metre up is a metre
     // across, where its ground size is known.
@@ -60,6 +61,7 @@ public:
     std::optional<DisplayModeDictionary> displayMode() const;
 
 private:
+    void connectControls();
     // What the constructor does, and a reset to the defaults again.
     void loadControls();
     Scene& scene() const;
@@ -68,7 +70,7 @@ private:
     void takeValue(SceneSettingId id, const QVariant& value, bool moveSlider);
     // The same shown and flown, but not stored.
     void showValue(SceneSettingId id, const QVariant& value, bool moveSlider);
-    void selectValue(SceneSettingId id, Slider* sender);
+    void selectValue(SceneSettingId id, FloatSlider* sender);
     void refresh(SceneSetting::Refresh refresh);
     void pausedRedraw();
     void refreshCamera(bool moveCamera);

@@ -2,8 +2,8 @@
 
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
-#include "platform/toolkit/Controls.h"
 
+#include <QComboBox>
 #include <algorithm>
 
 namespace {
@@ -122,19 +122,19 @@ void ResolutionMenu::createResolutionMenu()
                      [](const auto& a, const auto& b) { return compareDisplayModes(a, b) < 0; });
 
     const ResourceBundle& bundle = ResourceBundle::mainBundle();
-    mResolutionPopUpButton->removeAllItems();
-    mResolutionPopUpButton->addItemWithTitle(bundle.localizedStringForKey(kDontChangeKey, QString(), kStringTable));
-    mResolutionPopUpButton->addSeparatorItem();
-    mResolutionPopUpButton->selectItemAtIndex(0);
+    mResolutionPopUpButton->clear();
+    mResolutionPopUpButton->addItem(bundle.localizedStringForKey(kDontChangeKey, QString(), kStringTable));
+    mResolutionPopUpButton->insertSeparator(mResolutionPopUpButton->count());
+    mResolutionPopUpButton->setCurrentIndex(0);
 
     for (std::size_t i = 0; i < mDisplayModes.size(); ++i) {
         const DisplayModeDictionary& mode = mDisplayModes[i];
         const int w = modeValue(mode, Width);
         const int h = modeValue(mode, Height);
         const bool stretched = isStretched(mode);
-        mResolutionPopUpButton->addItemWithTitle(title(mode, mDisplayModes));
+        mResolutionPopUpButton->addItem(title(mode, mDisplayModes));
         if (storedWidth == qint64(w) && storedHeight == qint64(h) && storedStretched == stretched)
-            mResolutionPopUpButton->selectItemAtIndex(static_cast<int>(i) + 2);
+            mResolutionPopUpButton->setCurrentIndex(static_cast<int>(i) + 2);
     }
 
     // Full screen uses the chosen mode only where the display can switch.
@@ -162,7 +162,7 @@ void ResolutionMenu::selectResolution()
 
 std::optional<DisplayModeDictionary> ResolutionMenu::displayMode() const
 {
-    const int k = mResolutionPopUpButton->indexOfSelectedItem();
+    const int k = mResolutionPopUpButton->currentIndex();
     if (k < 2 || std::size_t(k - 2) >= mDisplayModes.size())
         return std::nullopt;
     return mDisplayModes[std::size_t(k - 2)];

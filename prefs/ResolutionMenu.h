@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-class PopUpButton;
+class QComboBox;
 
 // The full-screen resolution pop-up of the preferences panel: first an item
 // that keeps the display's mode, a separator, then the display's modes at
@@ -21,7 +21,7 @@ public:
     static constexpr std::int64_t kStretchedFlag = 0x800;
 
     // The pop-up it fills, connected once when the interface is loaded.
-    void setPopUpButton(PopUpButton* popUpButton) { mResolutionPopUpButton = popUpButton; }
+    void setPopUpButton(QComboBox* popUpButton) { mResolutionPopUpButton = popUpButton; }
 
     // Takes the display's current mode and its list of modes anew and fills
     // the pop-up, selecting the stored choice where the display offers it.
@@ -32,7 +32,7 @@ public:
     std::optional<DisplayModeDictionary> displayMode() const;
 
 private:
-    PopUpButton* mResolutionPopUpButton = nullptr;
+    QComboBox* mResolutionPopUpButton = nullptr;
     // The modes behind the pop-up's items from the third on, in their order.
     std::vector<DisplayModeDictionary> mDisplayModes;
 };

@@ -82,8 +82,8 @@ protected:
     static DisplayModeDictionary current() { return displayMode(1920, 1080, 24); }
     void chooseResolution(int item)
     {
-        PopUpButton& menu = *mainWindow->preferencesPanel()->resolutionPopUpButton;
-        menu.selectItemAtIndex(item);
+        QComboBox& menu = *mainWindow->preferencesPanel()->resolutionPopUpButton;
+        menu.setCurrentIndex(item);
         mainWindow->prefsController()->selectResolution();
     }
 

@@ -34,8 +34,8 @@ int main(int argc, char** argv)
     MainWindow mainWindow;
     mainWindow.show();
     mainWindow.activateWindow();
-    PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
-    menu.selectItemAtIndex(menu.findText(QStringLiteral("800 x 600")));
+    QComboBox& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
+    menu.setCurrentIndex(menu.findText(QStringLiteral("800 x 600")));
     mainWindow.prefsController()->selectResolution();
 
     // Full screen once the window is on screen, as after a user's click; the

@@ -46,11 +46,11 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
     mainWindow.show();
     mainWindow.activateWindow();
     ASSERT_TRUE(waitUntilShown(mainWindow));
-    PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
+    QComboBox& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
     EXPECT_TRUE(menu.isEnabled());
     const int item = menu.findText(QStringLiteral("800 x 600"));
     ASSERT_GE(item, 2);
-    menu.selectItemAtIndex(item);
+    menu.setCurrentIndex(item);
     mainWindow.prefsController()->selectResolution();
 
     // Inside the full-screen loop: looks once the mode has switched, then
@@ -81,10 +81,10 @@ TEST_F(FullScreenOnXorg, SwitchesToTheChosenModeAndGivesTheOriginalBackOnEscape)
 TEST_F(FullScreenOnXorg, ResolutionMenuTellsModesOfOneSizeApartByTheirRate)
 {
     MainWindow mainWindow;
-    const PopUpButton& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
+    const QComboBox& menu = *mainWindow.preferencesPanel()->resolutionPopUpButton;
     QStringList titles;
-    for (int item = 2; item < menu.numberOfItems(); ++item)
-        titles.append(menu.itemTitleAtIndex(item));
+    for (int item = 2; item < menu.count(); ++item)
+        titles.append(menu.itemText(item));
     EXPECT_EQ(titles.filter(QStringLiteral("960 x 600")).join(QStringLiteral("; ")).toStdString(),
               "960 x 600, 75 Hz; 960 x 600, 60.0 Hz; 960 x 600, 59.9 Hz");
     EXPECT_EQ(titles.removeDuplicates(), 0) << titles.join(QStringLiteral("; ")).toStdString();

@@ -63,8 +63,8 @@ protected:
         ASSERT_TRUE(waitUntil([this] { return frames() > 0; }));
     }
     PreferencesPanel& panel() const { return *mainWindow->preferencesPanel(); }
-    Slider* slider(SceneSettingId id) const { return panel().row(id).slider; }
-    TextField* field(SceneSettingId id) const { return panel().row(id).textField; }
+    FloatSlider* slider(SceneSettingId id) const { return panel().row(id).slider; }
+    QLabel* field(SceneSettingId id) const { return panel().row(id).textField; }
     PrefsController& prefs() const { return *mainWindow->prefsController(); }
     MainController& controller() const { return *mainWindow->controller(); }
     Scene& scene() const { return *mainWindow->view()->getScene(); }
@@ -74,8 +74,8 @@ protected:
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
         QCoreApplication::sendEvent(mainWindow->view(), &event);
     }
-    // Moves a slider as a user would: its action follows.
-    static void drag(Slider* slider, double value)
+    // Moves a slider as a user would: valueChanged follows.
+    static void drag(FloatSlider* slider, double value)
     {
         const double fraction = (value - slider->minValue()) / (slider->maxValue() - slider->minValue());
         slider->setValue(int(std::lround(fraction * slider->maximum())));
@@ -92,13 +92,13 @@ TEST_F(Prefs, ControlsStartFromTheStore)
     store.setInteger(300, QStringLiteral("GridSize"));
     store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour")); // short: the rest reads as 0
     start();
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("12.50 "));
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(), QStringLiteral("12.50 "));
     EXPECT_EQ(slider(SceneSettingId::Speed)->floatValue(), 12.5f);
-    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.020 "));
-    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("300"));
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->text(), QStringLiteral("0.020 "));
+    EXPECT_EQ(field(SceneSettingId::GridSize)->text(), QStringLiteral("300"));
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 300);
-    EXPECT_EQ(panel().fogColourButton->color(), (Color{0.5, 0.25, 0.0, 0.0}));
-    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(),
+    EXPECT_EQ(panel().fogColourButton->color(), (ColorButton::Components{0.5f, 0.25f, 0.0f, 0.0f}));
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->text(),
               twoDecimals(Defaults::dictionary()->value(QStringLiteral("LookAhead")).toFloat()));
 }
 
@@ -106,13 +106,13 @@ TEST_F(Prefs, FloatSlidersShowTwoDecimalsAndStoreTheValue)
 {
     start();
     drag(slider(SceneSettingId::Speed), 2.5);
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), QStringLiteral("2.50 "));
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(), QStringLiteral("2.50 "));
     EXPECT_EQ(scene().getAnimationSpeed(), 2.5f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), 2.5f);
 
     const std::uint64_t before = frames();
     drag(slider(SceneSettingId::FerlowHeight), 20.0);
-    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->stringValue(), QStringLiteral("20.00 "));
+    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->text(), QStringLiteral("20.00 "));
     EXPECT_EQ(scene().getFerlowHeight(), 20.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), 20.0f);
     EXPECT_EQ(frames(), before + 1); // drawn at once
@@ -124,7 +124,7 @@ TEST_F(Prefs, FogDensityIsShownAndUsedInHundredths)
     start();
     const std::uint64_t before = frames();
     drag(slider(SceneSettingId::FogDensity), 25.0);
-    EXPECT_EQ(field(SceneSettingId::FogDensity)->stringValue(), QStringLiteral("0.250 "));
+    EXPECT_EQ(field(SceneSettingId::FogDensity)->text(), QStringLiteral("0.250 "));
     EXPECT_EQ(scene().getFogDensity(), 25.0f * 0.01f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FogDensity")), 25.0f);
     EXPECT_EQ(frames(), before + 1);
@@ -200,7 +200,7 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
     menu.openTerrain(path, TerrainMenu::Failure::StandardError);
     ASSERT_TRUE(waitUntil([&] { return scene().terrain() && scene().heightField(); }));
     // Built at the image's 64 however fine the stored grid: field and slider say so.
-    EXPECT_EQ(field(SceneSettingId::GridSize)->stringValue(), QStringLiteral("64"));
+    EXPECT_EQ(field(SceneSettingId::GridSize)->text(), QStringLiteral("64"));
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 64);
     const QImage before = scene().terrain()->lightMap();
     const GLuint texture = scene().heightField()->lightTexture()->name();
@@ -253,12 +253,12 @@ TEST_F(Prefs, TrueProportionsAreOfferedForElevationDataOfKnownGround)
 TEST_F(Prefs, FogColourIsStoredAsFourDoubles)
 {
     start();
-    const Color colour{0.1, 1.0 / 3.0, 0.7, 0.9};
+    const ColorButton::Components colour{0.1f, 1.0f / 3.0f, 0.7f, 0.9f};
     panel().fogColourButton->setColor(colour);
     const std::uint64_t before = frames();
     prefs().selectFogColour(panel().fogColourButton);
-    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1, 1.0 / 3.0, 0.7, 0.9}));
-    EXPECT_EQ(scene().getFogColour(), (std::array<float, 4>{0.1f, float(1.0 / 3.0), 0.7f, 0.9f}));
+    EXPECT_EQ(diskStore().objectForKey(QStringLiteral("FogColour")), (QVariantList{0.1f, 1.0f / 3.0f, 0.7f, 0.9f}));
+    EXPECT_EQ(scene().getFogColour(), colour);
     EXPECT_EQ(frames(), before + 1);
 
     panel().fogColourButton->takeColor(QColor()); // no RGB form
@@ -271,9 +271,8 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     drag(slider(SceneSettingId::Speed), 40.0);
     drag(slider(SceneSettingId::FogDensity), 10.0);
     drag(slider(SceneSettingId::GridSize), 100);
-    panel().fogColourButton->setColor({1, 0, 0, 1});
-    prefs().selectFogColour(panel().fogColourButton);
-    panel().resolutionPopUpButton->selectItemAtIndex(3);
+    panel().fogColourButton->takeColor(Qt::red);
+    panel().resolutionPopUpButton->setCurrentIndex(3);
     prefs().selectResolution();
 
     prefs().selectDefaultSettings();
@@ -285,12 +284,12 @@ TEST_F(Prefs, ResetBringsControlsStoreAndSceneToTheDefaultsAndKeepsTheResolution
     EXPECT_EQ(scene().getAnimationSpeed(), defaults.value(QStringLiteral("Speed")).toFloat());
     EXPECT_EQ(scene().getFogDensity(), defaults.value(QStringLiteral("FogDensity")).toFloat() * 0.01f);
     EXPECT_EQ(scene().getGridSize(), defaults.value(QStringLiteral("GridSize")).toInt());
-    EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(),
+    EXPECT_EQ(field(SceneSettingId::Speed)->text(),
               twoDecimals(defaults.value(QStringLiteral("Speed")).toFloat()));
     const QVariantList colour = defaults.value(QStringLiteral("FogColour")).toList();
-    EXPECT_EQ(panel().fogColourButton->color().green, double(colour[1].toFloat()));
+    EXPECT_EQ(panel().fogColourButton->color()[1], colour[1].toFloat());
     EXPECT_EQ(disk.integerForKey(QStringLiteral("FullScreenWidth")), 1024);
-    EXPECT_EQ(panel().resolutionPopUpButton->indexOfSelectedItem(), 3);
+    EXPECT_EQ(panel().resolutionPopUpButton->currentIndex(), 3);
 }
 
 TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
@@ -310,7 +309,7 @@ TEST_F(Prefs, ResetLeavesKeysTheDefaultsFileLacks)
     EXPECT_EQ(scene().getLookAhead(), 9.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("LookAhead")), 9.0f);
     EXPECT_EQ(scene().getFogColour(), colour);
-    EXPECT_EQ(field(SceneSettingId::LookAhead)->stringValue(), QStringLiteral("9.00 "));
+    EXPECT_EQ(field(SceneSettingId::LookAhead)->text(), QStringLiteral("9.00 "));
 }
 
 TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
@@ -328,7 +327,7 @@ TEST_F(Prefs, SpeedKeysStopAtTheirBounds)
         press(c.key);
         EXPECT_EQ(scene().getAnimationSpeed(), c.to) << c.from;
         EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), c.to);
-        EXPECT_EQ(field(SceneSettingId::Speed)->stringValue(), twoDecimals(c.to));
+        EXPECT_EQ(field(SceneSettingId::Speed)->text(), twoDecimals(c.to));
     }
 }
 
@@ -396,13 +395,13 @@ TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
               displayMode(800, 600, 16)},
              displayMode(800, 600, 32), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    ASSERT_EQ(menu.numberOfItems(), 5);
-    EXPECT_EQ(menu.itemTitleAtIndex(0), QStringLiteral("Keep current resolution"));
-    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("640 x 480"));
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("800 x 600"));
-    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768"));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 0); // nothing stored
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.count(), 5);
+    EXPECT_EQ(menu.itemText(0), QStringLiteral("Keep current resolution"));
+    EXPECT_EQ(menu.itemText(2), QStringLiteral("640 x 480"));
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("800 x 600"));
+    EXPECT_EQ(menu.itemText(4), QStringLiteral("1024 x 768"));
+    EXPECT_EQ(menu.currentIndex(), 0); // nothing stored
     EXPECT_FALSE(prefs().displayMode());
     EXPECT_TRUE(menu.isEnabled());
     EXPECT_TRUE(menu.toolTip().isEmpty());
@@ -417,11 +416,11 @@ TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheLastMatchIsSelected)
     useModes({displayMode(1024, 768, 24, false, 75), displayMode(1024, 768, 24, false, 60), displayMode(800, 600, 24),
               displayMode(1024, 768, 24, false, 74.98)}, displayMode(800, 600, 24), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    ASSERT_EQ(menu.numberOfItems(), 5);
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1024 x 768, 75 Hz"));
-    EXPECT_EQ(menu.itemTitleAtIndex(4), QStringLiteral("1024 x 768, 60 Hz"));
-    EXPECT_EQ(menu.indexOfSelectedItem(), 4);
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    ASSERT_EQ(menu.count(), 5);
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("1024 x 768, 75 Hz"));
+    EXPECT_EQ(menu.itemText(4), QStringLiteral("1024 x 768, 60 Hz"));
+    EXPECT_EQ(menu.currentIndex(), 4);
     EXPECT_EQ(prefs().displayMode()->value(QStringLiteral("RefreshRate")).toDouble(), 60.0);
 }
 
@@ -429,19 +428,16 @@ TEST_F(Prefs, StretchedModesComeFirstAndStoreTheirFlag)
 {
     useModes({displayMode(1280, 800, 32), displayMode(1280, 800, 32, true)}, displayMode(1280, 800, 32), true);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    EXPECT_EQ(menu.itemTitleAtIndex(2), QStringLiteral("1280 x 800 (Stretched)"));
-    EXPECT_EQ(menu.itemTitleAtIndex(3), QStringLiteral("1280 x 800"));
-    menu.selectItemAtIndex(2);
-    prefs().selectResolution();
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.itemText(2), QStringLiteral("1280 x 800 (Stretched)"));
+    EXPECT_EQ(menu.itemText(3), QStringLiteral("1280 x 800"));
+    QTest::keyClick(&menu, Qt::Key_Down); // as a user picks: past the separator, stored at once
     EXPECT_TRUE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
-    menu.selectItemAtIndex(3);
-    prefs().selectResolution();
+    QTest::keyClick(&menu, Qt::Key_Down);
     EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 1280);
 
-    menu.selectItemAtIndex(0);
-    prefs().selectResolution();
+    QTest::keyClick(&menu, Qt::Key_Home);
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenWidth")), 0);
     EXPECT_EQ(diskStore().integerForKey(QStringLiteral("FullScreenHeight")), 0);
     EXPECT_FALSE(diskStore().boolForKey(QStringLiteral("FullScreenStretched")));
@@ -452,8 +448,8 @@ TEST_F(Prefs, DisplaysThatCannotSwitchDisableTheMenu)
 {
     useModes({}, displayMode(1920, 1080, 24), false);
     start();
-    PopUpButton& menu = *panel().resolutionPopUpButton;
-    EXPECT_EQ(menu.numberOfItems(), 2); // the first item and the separator
+    QComboBox& menu = *panel().resolutionPopUpButton;
+    EXPECT_EQ(menu.count(), 2); // the first item and the separator
     EXPECT_FALSE(menu.isEnabled());
     EXPECT_FALSE(menu.toolTip().isEmpty());
     EXPECT_FALSE(menu.toolTip().contains(QStringLiteral("Leopard")));
