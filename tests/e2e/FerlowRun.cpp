@@ -1,6 +1,7 @@
 #include "tests/e2e/FerlowRun.h"
 
 #include "tests/e2e/Desktop.h"
+#include "tests/support/ResidentMemory.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -200,14 +201,7 @@ void FerlowRun::signal(int number)
 
 double FerlowRun::residentMegabytes() const
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(mProcess.processId()));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
-    }
-    return 0.0;
+    return ::residentMegabytes(pid_t(mProcess.processId()));
 }
 
 bool FerlowRun::exitsWithin(int milliseconds)
