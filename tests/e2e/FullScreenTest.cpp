@@ -167,7 +167,7 @@ class FullScreenOnMonitors : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (const auto reason = Desktop::unavailable(Desktop::Kind::XorgDummy))
+        if (const auto reason = XServer::unavailable(XServer::Kind::XorgDummy))
             GTEST_SKIP() << reason->toStdString();
         try {
             mDesktop = &Desktops::get(Desktop::Kind::XorgDummy);

@@ -286,28 +286,20 @@ QString unusedDisplay()
 // An X server that admits only clients with its cookie.
 class GuardedServer {
 public:
-    GuardedServer()
+    QString name() const { return mServer.name(); }
+
+private:
+    QString authority() const
     {
         const QString authority = mDir.filePath(QStringLiteral("authority"));
         QProcess::execute(QStringLiteral("xauth"), {QStringLiteral("-q"), QStringLiteral("-f"), authority,
                                                     QStringLiteral("add"), QStringLiteral(":0"), QStringLiteral("."),
                                                     QStringLiteral("5eb1a7e3c0ffee0ddba11ad5eed0f00d")});
-        mServer.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-auth"),
-                                               authority, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (QTest::qWaitFor([this] { return mServer.canReadLine(); }, kRefusalMilliseconds))
-            mName = QStringLiteral(":") + QString::fromLatin1(mServer.readLine()).trimmed();
+        return authority;
     }
-    ~GuardedServer()
-    {
-        mServer.terminate();
-        mServer.waitForFinished();
-    }
-    QString name() const { return mName; }
 
-private:
     QTemporaryDir mDir;
-    QProcess mServer;
-    QString mName;
+    XServer mServer{XServer::Kind::Xvfb, {QStringLiteral("-auth"), authority()}};
 };
 
 struct DisplayCase {
