@@ -1,5 +1,6 @@
 // Full screen on a display that can switch modes: a private Xorg server with
-// the dummy video driver, started around this program by with-xorg-dummy.
+// the dummy video driver, started around this program by
+// ferlow-run-on-desktop --xorg-dummy.
 #include "app/FerlowInterface.h"
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
