@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,8 @@ int run(char** command)
 {
     const pid_t program = fork();
     if (program == 0) {
+        // Also where this one is killed, which it cannot pass on.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         execvp(command[0], command);
         std::fprintf(stderr, "ferlow-run-on-desktop: cannot run %s: %s\n", command[0], std::strerror(errno));
         _exit(127);
