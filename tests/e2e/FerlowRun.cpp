@@ -275,12 +275,12 @@ std::string keep(const QImage& image, const char* suffix)
     return image.save(path) ? "\nthe screen: " + path.toStdString() + "\n" : std::string("\n");
 }
 
-int backgroundPixels(const QImage& image)
+int backgroundPixels(const QImage& image, QRect region)
 {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = region.top(); y <= region.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = region.left(); x <= region.right(); ++x)
             count += row[x] == Desktop::kBackground;
     }
     return count;

@@ -96,6 +96,11 @@ std::string keep(const QImage& image, const char* suffix = "");
 // Whether the view and the desktop around the windows show the same in
 // both pictures; window decorations, drawn active or not, do not count.
 bool sameViewAndDesktop(const QImage& a, const QImage& b, QRect view);
-// How many pixels show the desktop's background.
-int backgroundPixels(const QImage& image);
+// How many pixels of the region, or of the whole picture, show the
+// desktop's background.
+int backgroundPixels(const QImage& image, QRect region);
+inline int backgroundPixels(const QImage& image)
+{
+    return backgroundPixels(image, image.rect());
+}
 } // namespace Screen

@@ -86,21 +86,11 @@ Monitors monitorsOf(const QString& xrandrOutput)
     return monitors;
 }
 
-int backgroundIn(const QImage& image, QRect region)
-{
-    int count = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x)
-            count += image.pixel(x, y) == Desktop::kBackground;
-    }
-    return count;
-}
-
 // The region shows a frame of the scene: it covers the desktop everywhere,
 // and is no black screen.
 bool showsTheScene(const QImage& image, QRect region)
 {
-    return QRect(QPoint(), image.size()).contains(region) && backgroundIn(image, region) == 0
+    return QRect(QPoint(), image.size()).contains(region) && Screen::backgroundPixels(image, region) == 0
            && Screen::blackShare(image, region) < kMostlyBlack;
 }
 
