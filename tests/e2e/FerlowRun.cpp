@@ -63,13 +63,16 @@ bool chromeColoured(QRgb pixel)
 
 } // namespace
 
-FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored)
-    : FerlowRun(desktop, [&](const QString& path) {
-        QSettings settings(path, QSettings::IniFormat);
-        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-    })
+FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored, const QString& program,
+                     const QStringList& arguments)
+    : FerlowRun(
+          desktop,
+          [&](const QString& path) {
+              QSettings settings(path, QSettings::IniFormat);
+              for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+                  settings.setValue(it.key(), it.value());
+          },
+          QProcessEnvironment(), program, arguments)
 {
 }
 

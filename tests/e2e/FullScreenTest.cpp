@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <X11/keysym.h>
@@ -195,14 +194,7 @@ protected:
 
     void start(const QMap<QString, QString>& stored = {}, const QString& program = QStringLiteral(FERLOW_PROGRAM))
     {
-        mFerlow = std::make_unique<FerlowRun>(
-            desktop(),
-            [&](const QString& path) {
-                QSettings settings(path, QSettings::IniFormat);
-                for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-                    settings.setValue(it.key(), it.value());
-            },
-            QProcessEnvironment(), program);
+        mFerlow = std::make_unique<FerlowRun>(desktop(), stored, program);
     }
 
     // Two monitors, the main one right of the other, 800 x 600 chosen for

@@ -98,14 +98,7 @@ testing::AssertionResult keyboardWith(const QString& title)
 
 std::unique_ptr<FerlowRun> startWith(const QStringList& arguments, const QMap<QString, QString>& settings = {})
 {
-    auto run = std::make_unique<FerlowRun>(
-        desktop(),
-        [&](const QString& path) {
-            QSettings file(path, QSettings::IniFormat);
-            for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-                file.setValue(it.key(), it.value());
-        },
-        QProcessEnvironment(), QStringLiteral(FERLOW_PROGRAM), arguments);
+    auto run = std::make_unique<FerlowRun>(desktop(), settings, QStringLiteral(FERLOW_PROGRAM), arguments);
     run->waitUntilFlying();
     return run;
 }
