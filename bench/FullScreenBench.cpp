@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSettings>
 #include <QTest>
 #include <X11/keysym.h>
 #include <benchmark/benchmark.h>
@@ -37,11 +36,10 @@ struct StandingFerlow {
 
     explicit StandingFerlow(bool switchMode)
     {
-        run = std::make_unique<FerlowRun>(desktop(), [&](const QString& path) {
-            QSettings settings(path, QSettings::IniFormat);
-            settings.setValue(QStringLiteral("FullScreenWidth"), switchMode ? 800 : 0);
-            settings.setValue(QStringLiteral("FullScreenHeight"), switchMode ? 600 : 0);
-        });
+        const QString width = switchMode ? QStringLiteral("800") : QStringLiteral("0");
+        const QString height = switchMode ? QStringLiteral("600") : QStringLiteral("0");
+        run = std::make_unique<FerlowRun>(desktop(), QMap<QString, QString>{{QStringLiteral("FullScreenWidth"), width},
+                                                                            {QStringLiteral("FullScreenHeight"), height}});
         run->waitUntilFlying();
         desktop().key(XK_space);
         window = Screen::settled(desktop());

@@ -1,5 +1,6 @@
 // Full screen on a display that can switch modes: a private Xorg server with
-// the dummy video driver, started around this program by with-xorg-dummy.
+// the dummy video driver, started around this program by
+// ferlow-run-on-desktop --xorg-dummy.
 #include "app/MainWindow.h"
 #include "app/MainController.h"
 #include "platform/display/DisplayServices.h"
@@ -11,11 +12,9 @@
 #include "tests/support/WaitUntil.h"
 #include "view/FerlowOpenGLView.h"
 
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <array>
-#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -88,34 +87,6 @@ TEST_F(FullScreenOnXorg, ResolutionMenuTellsModesOfOneSizeApartByTheirRate)
     EXPECT_EQ(titles.filter(QStringLiteral("960 x 600")).join(QStringLiteral("; ")).toStdString(),
               "960 x 600, 75 Hz; 960 x 600, 60.0 Hz; 960 x 600, 59.9 Hz");
     EXPECT_EQ(titles.removeDuplicates(), 0) << titles.join(QStringLiteral("; ")).toStdString();
-}
-
-// The child flies full screen at 800 x 600; it is ended by a signal.
-void endFullScreenChildWith(int signal, QSize original)
-{
-    QProcess child;
-    child.start(QStringLiteral(FULL_SCREEN_CHILD), {});
-    ASSERT_TRUE(child.waitForStarted());
-    ASSERT_TRUE(child.waitForReadyRead(kWaitLimitMilliseconds));
-    EXPECT_EQ(currentSize(), QSize(800, 600));
-    ::kill(pid_t(child.processId()), signal);
-    ASSERT_TRUE(child.waitForFinished(kWaitLimitMilliseconds));
-    if (signal != SIGKILL) {
-        EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
-    }
-    // The guardian restores after a kill, in its own time.
-    EXPECT_TRUE(waitUntil([&] { return currentSize() == original; }))
-        << currentSize().width() << " x " << currentSize().height();
-}
-
-TEST_F(FullScreenOnXorg, TheOriginalModeComesBackAfterSigterm)
-{
-    endFullScreenChildWith(SIGTERM, original);
-}
-
-TEST_F(FullScreenOnXorg, TheOriginalModeComesBackAfterKillNine)
-{
-    endFullScreenChildWith(SIGKILL, original);
 }
 
 } // namespace

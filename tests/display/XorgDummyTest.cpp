@@ -1,6 +1,6 @@
 // Mode listing, switching and restoring against a private Xorg server with
-// the dummy video driver (xorg-dummy.conf), which with-xorg-dummy starts
-// around this program. The display guardian is tested through
+// the dummy video driver (xorg-dummy.conf), which ferlow-run-on-desktop
+// starts around this program. The display guardian is tested through
 // display_test_child, a stand-in for Ferlow that switches the mode and then
 // releases, exits on a signal or gets killed.
 

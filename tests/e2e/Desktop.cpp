@@ -1,8 +1,6 @@
 #include "tests/e2e/Desktop.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -24,7 +22,8 @@ constexpr int kStartMilliseconds = 30000;
 constexpr int kScreenReads = 2;
 // The screen of the Xvfb desktops, and of weston's output in it.
 constexpr QSize kXvfbScreen{1280, 1024};
-const QString kXorg = QStringLiteral("/usr/lib/xorg/Xorg");
+const QStringList kXvfbArguments{QStringLiteral("-screen"), QStringLiteral("0"),
+                                 QStringLiteral("%1x%2x24").arg(kXvfbScreen.width()).arg(kXvfbScreen.height())};
 // Pointer travel of a drag, in steps, so that the program sees it move.
 constexpr int kDragSteps = 12;
 constexpr unsigned int kWheelAway = 4;
@@ -116,13 +115,18 @@ Window keyboardWindow(Display* display)
 
 Desktop::Desktop(Kind kind)
     : mKind(kind)
+    , mServer(kind == Kind::XorgDummy ? XServer::Kind::XorgDummy : XServer::Kind::Xvfb,
+              kind == Kind::XorgDummy ? QStringList() : kXvfbArguments)
 {
     if (!mRuntime.isValid())
         throw std::runtime_error("no temporary folder");
     QFile::setPermissions(mRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!gXlibHandler)
         gXlibHandler = XSetErrorHandler(tolerateVanishedWindows);
-    startServer();
+    mDisplay = XOpenDisplay(mServer.name().toLatin1().constData());
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!mDisplay || !XTestQueryExtension(mDisplay, &event, &error, &major, &minor))
+        throw std::runtime_error("no XTest on " + mServer.name().toStdString());
     if (kind == Kind::WindowManager)
         startWindowManager();
     if (kind == Kind::Wayland)
@@ -141,10 +145,6 @@ Desktop::~Desktop()
     mHelper.waitForFinished();
     if (mDisplay)
         XCloseDisplay(mDisplay);
-    mServer.terminate();
-    if (!mServer.waitForFinished(5000))
-        mServer.kill();
-    mServer.waitForFinished();
 }
 
 const char* Desktop::name(Kind kind)
@@ -162,64 +162,10 @@ const char* Desktop::name(Kind kind)
     return "";
 }
 
-std::optional<QString> Desktop::unavailable(Kind kind)
-{
-    if (kind == Kind::XorgDummy && !QFile::exists(kXorg))
-        return QStringLiteral("no Xorg installed (Debian: xserver-xorg-video-dummy)");
-    return std::nullopt;
-}
-
-// Xvfb on the first free display, which it names on its standard output;
-// it never resets between clients, so no client is ever refused.
-void Desktop::startServer()
-{
-    if (mKind == Kind::XorgDummy) {
-        startXorg();
-        return;
-    }
-    const QString screen = QStringLiteral("%1x%2x24").arg(kXvfbScreen.width()).arg(kXvfbScreen.height());
-    mServer.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                           QStringLiteral("0"), screen, QStringLiteral("-noreset"),
-                                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    readDisplayName(mServer);
-}
-
-// The server itself rather than Debian's Xorg wrapper, which admits only
-// users logged in on a console; it shares the active virtual terminal
-// instead of taking one over, reads no configuration of the system, and
-// takes no input device of the machine (see xorg-dummy.conf).
-void Desktop::startXorg()
-{
-    const QString configurations = mRuntime.filePath(QStringLiteral("xorg.conf.d"));
-    QDir().mkpath(configurations);
-    mServer.start(kXorg, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-config"),
-                          QStringLiteral(FERLOW_XORG_DUMMY_CONF), QStringLiteral("-configdir"), configurations,
-                          QStringLiteral("-logfile"), mRuntime.filePath(QStringLiteral("xorg.log")),
-                          QStringLiteral("-noreset"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                          QStringLiteral("-sharevts"), QStringLiteral("-novtswitch")});
-    readDisplayName(mServer);
-}
-
-void Desktop::readDisplayName(QProcess& server)
-{
-    const QString program = QFileInfo(server.program()).fileName();
-    if (!server.waitForStarted(kStartMilliseconds))
-        fail(program + QStringLiteral(" did not start"), server);
-    while (!server.canReadLine()) {
-        if (!server.waitForReadyRead(kStartMilliseconds))
-            fail(program + QStringLiteral(" named no display"), server);
-    }
-    mDisplayName = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
-    mDisplay = XOpenDisplay(mDisplayName.toLatin1().constData());
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!mDisplay || !XTestQueryExtension(mDisplay, &event, &error, &major, &minor))
-        throw std::runtime_error("no XTest on " + mDisplayName.toStdString());
-}
-
 void Desktop::startWindowManager()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), mDisplayName);
+    environment.insert(QStringLiteral("DISPLAY"), mServer.name());
     mHelper.setProcessEnvironment(environment);
     mHelper.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     const Window root = DefaultRootWindow(mDisplay);
@@ -244,7 +190,7 @@ void Desktop::startCompositor()
                    .toLatin1());
     file.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), mDisplayName);
+    environment.insert(QStringLiteral("DISPLAY"), mServer.name());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), mRuntime.path());
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     mHelper.setProcessEnvironment(environment);
@@ -287,7 +233,7 @@ QProcessEnvironment Desktop::clientEnvironment(const QString& configHome) const
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     } else {
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("DISPLAY"), mDisplayName);
+        environment.insert(QStringLiteral("DISPLAY"), mServer.name());
     }
     return environment;
 }
@@ -418,7 +364,7 @@ QString Desktop::xrandr(const QStringList& arguments) const
 {
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), mDisplayName);
+    environment.insert(QStringLiteral("DISPLAY"), mServer.name());
     tool.setProcessEnvironment(environment);
     tool.start(QStringLiteral("xrandr"), arguments);
     if (!tool.waitForFinished(kStartMilliseconds) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/XServer.h"
+
 #include <QImage>
 #include <QStringList>
 #include <QProcess>
@@ -7,8 +9,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <initializer_list>
-#include <memory>
-#include <optional>
 
 struct _XDisplay;
 
@@ -26,9 +26,6 @@ public:
 
     // Starts the desktop, or throws std::runtime_error saying what failed.
     explicit Desktop(Kind kind);
-    // Why the desktop of that kind cannot be had on this machine, where its
-    // server is not installed; nothing where it is.
-    static std::optional<QString> unavailable(Kind kind);
     ~Desktop();
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
@@ -88,9 +85,6 @@ public:
     bool keyboardLeavesTheOtherWindow() const;
 
 private:
-    void startServer();
-    void startXorg();
-    void readDisplayName(QProcess& server);
     void startWindowManager();
     void startCompositor();
     void paintBackground();
@@ -102,10 +96,9 @@ private:
 
     Kind mKind;
     QTemporaryDir mRuntime;
-    QProcess mServer;
+    XServer mServer;
     QProcess mHelper; // the window manager or the compositor
     QProcess mOtherClient;
-    QString mDisplayName;
     QString mWaylandSocket;
     _XDisplay* mDisplay = nullptr;
     unsigned long mOtherWindow = 0;

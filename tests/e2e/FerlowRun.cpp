@@ -1,6 +1,7 @@
 #include "tests/e2e/FerlowRun.h"
 
 #include "tests/e2e/Desktop.h"
+#include "tests/support/ResidentMemory.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -62,13 +63,16 @@ bool chromeColoured(QRgb pixel)
 
 } // namespace
 
-FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored)
-    : FerlowRun(desktop, [&](const QString& path) {
-        QSettings settings(path, QSettings::IniFormat);
-        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-    })
+FerlowRun::FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored, const QString& program,
+                     const QStringList& arguments)
+    : FerlowRun(
+          desktop,
+          [&](const QString& path) {
+              QSettings settings(path, QSettings::IniFormat);
+              for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+                  settings.setValue(it.key(), it.value());
+          },
+          QProcessEnvironment(), program, arguments)
 {
 }
 
@@ -200,14 +204,7 @@ void FerlowRun::signal(int number)
 
 double FerlowRun::residentMegabytes() const
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(mProcess.processId()));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0.0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
-    }
-    return 0.0;
+    return ::residentMegabytes(pid_t(mProcess.processId()));
 }
 
 bool FerlowRun::exitsWithin(int milliseconds)
@@ -281,12 +278,12 @@ std::string keep(const QImage& image, const char* suffix)
     return image.save(path) ? "\nthe screen: " + path.toStdString() + "\n" : std::string("\n");
 }
 
-int backgroundPixels(const QImage& image)
+int backgroundPixels(const QImage& image, QRect region)
 {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = region.top(); y <= region.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = region.left(); x <= region.right(); ++x)
             count += row[x] == Desktop::kBackground;
     }
     return count;

@@ -17,12 +17,12 @@ class Desktop;
 // in its settings file.
 class FerlowRun {
 public:
-    // Starts ferlow with these settings already stored (key, value as the
-    // file holds it).
-    FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored);
     // Starts ferlow (or the program at `program`, a copy of it) with these
-    // command-line arguments once
-    // `prepare` has laid out its settings path, which it may make anything
+    // settings already stored (key, value as the file holds it) and these
+    // command-line arguments.
+    FerlowRun(Desktop& desktop, const QMap<QString, QString>& stored,
+              const QString& program = QStringLiteral(FERLOW_PROGRAM), const QStringList& arguments = {});
+    // The same, once `prepare` has laid out its settings path, which it may make anything
     // (a file of any bytes, a FIFO, a directory), with these variables added
     // to its environment.
     FerlowRun(Desktop& desktop, const std::function<void(const QString& settingsPath)>& prepare,
@@ -96,6 +96,11 @@ std::string keep(const QImage& image, const char* suffix = "");
 // Whether the view and the desktop around the windows show the same in
 // both pictures; window decorations, drawn active or not, do not count.
 bool sameViewAndDesktop(const QImage& a, const QImage& b, QRect view);
-// How many pixels show the desktop's background.
-int backgroundPixels(const QImage& image);
+// How many pixels of the region, or of the whole picture, show the
+// desktop's background.
+int backgroundPixels(const QImage& image, QRect region);
+inline int backgroundPixels(const QImage& image)
+{
+    return backgroundPixels(image, image.rect());
+}
 } // namespace Screen

@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <X11/keysym.h>
@@ -86,21 +85,11 @@ Monitors monitorsOf(const QString& xrandrOutput)
     return monitors;
 }
 
-int backgroundIn(const QImage& image, QRect region)
-{
-    int count = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x)
-            count += image.pixel(x, y) == Desktop::kBackground;
-    }
-    return count;
-}
-
 // The region shows a frame of the scene: it covers the desktop everywhere,
 // and is no black screen.
 bool showsTheScene(const QImage& image, QRect region)
 {
-    return QRect(QPoint(), image.size()).contains(region) && backgroundIn(image, region) == 0
+    return QRect(QPoint(), image.size()).contains(region) && Screen::backgroundPixels(image, region) == 0
            && Screen::blackShare(image, region) < kMostlyBlack;
 }
 
@@ -167,7 +156,7 @@ class FullScreenOnMonitors : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (const auto reason = Desktop::unavailable(Desktop::Kind::XorgDummy))
+        if (const auto reason = XServer::unavailable(XServer::Kind::XorgDummy))
             GTEST_SKIP() << reason->toStdString();
         try {
             mDesktop = &Desktops::get(Desktop::Kind::XorgDummy);
@@ -205,14 +194,7 @@ protected:
 
     void start(const QMap<QString, QString>& stored = {}, const QString& program = QStringLiteral(FERLOW_PROGRAM))
     {
-        mFerlow = std::make_unique<FerlowRun>(
-            desktop(),
-            [&](const QString& path) {
-                QSettings settings(path, QSettings::IniFormat);
-                for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-                    settings.setValue(it.key(), it.value());
-            },
-            QProcessEnvironment(), program);
+        mFerlow = std::make_unique<FerlowRun>(desktop(), stored, program);
     }
 
     // Two monitors, the main one right of the other, 800 x 600 chosen for

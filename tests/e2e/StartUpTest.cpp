@@ -4,10 +4,9 @@
 // there, too little address space. Whatever it is handed, it shows the
 // flight or ends at once with a message, and loses no setting.
 #include "platform/system/SettingsStore.h"
-#include "tests/e2e/Desktop.h"
+#include "tests/e2e/Desktops.h"
 #include "tests/e2e/FerlowRun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,30 +30,9 @@ constexpr int kRefusalMilliseconds = 10000;
 const char* const kHeadlessHint = "xvfb-run";
 const char* const kQtAbort = "Reinstalling the application";
 
-class GuardedServer;
-
-// What the tests share for the whole run, made on first use and gone before
-// the application object: one X server to run ferlow on, and one that
-// refuses it.
-class Shared : public testing::Environment {
-public:
-    static Desktop& desktop()
-    {
-        if (!sDesktop)
-            sDesktop = std::make_unique<Desktop>(Desktop::Kind::BareX);
-        return *sDesktop;
-    }
-    static GuardedServer& guardedServer();
-    void TearDown() override;
-
-private:
-    static inline std::unique_ptr<Desktop> sDesktop;
-    static inline std::unique_ptr<GuardedServer> sGuarded;
-};
-
 Desktop& desktop()
 {
-    return Shared::desktop();
+    return Desktops::get(Desktop::Kind::BareX);
 }
 
 int linesMentioning(const QString& log, const QString& text)
@@ -308,42 +286,21 @@ QString unusedDisplay()
 // An X server that admits only clients with its cookie.
 class GuardedServer {
 public:
-    GuardedServer()
+    QString name() const { return mServer.name(); }
+
+private:
+    QString authority() const
     {
         const QString authority = mDir.filePath(QStringLiteral("authority"));
         QProcess::execute(QStringLiteral("xauth"), {QStringLiteral("-q"), QStringLiteral("-f"), authority,
                                                     QStringLiteral("add"), QStringLiteral(":0"), QStringLiteral("."),
                                                     QStringLiteral("5eb1a7e3c0ffee0ddba11ad5eed0f00d")});
-        mServer.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-auth"),
-                                               authority, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (QTest::qWaitFor([this] { return mServer.canReadLine(); }, kRefusalMilliseconds))
-            mName = QStringLiteral(":") + QString::fromLatin1(mServer.readLine()).trimmed();
+        return authority;
     }
-    ~GuardedServer()
-    {
-        mServer.terminate();
-        mServer.waitForFinished();
-    }
-    QString name() const { return mName; }
 
-private:
     QTemporaryDir mDir;
-    QProcess mServer;
-    QString mName;
+    XServer mServer{XServer::Kind::Xvfb, {QStringLiteral("-auth"), authority()}};
 };
-
-GuardedServer& Shared::guardedServer()
-{
-    if (!sGuarded)
-        sGuarded = std::make_unique<GuardedServer>();
-    return *sGuarded;
-}
-
-void Shared::TearDown()
-{
-    sGuarded.reset();
-    sDesktop.reset();
-}
 
 struct DisplayCase {
     const char* name;
@@ -364,7 +321,21 @@ QProcessEnvironment withoutDisplays()
     return environment;
 }
 
-class DeadDisplay : public testing::TestWithParam<DisplayCase> {};
+class DeadDisplay : public testing::TestWithParam<DisplayCase> {
+public:
+    // One server that refuses ferlow, made on first use, gone with the
+    // suite, before the application object.
+    static QString guardedServer()
+    {
+        if (!sGuarded)
+            sGuarded = std::make_unique<GuardedServer>();
+        return sGuarded->name();
+    }
+    static void TearDownTestSuite() { sGuarded.reset(); }
+
+private:
+    static inline std::unique_ptr<GuardedServer> sGuarded;
+};
 
 // No server, a malformed name, a refused connection, no compositor: one
 // message that names the display and says how to run without one, status 1.
@@ -401,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
                     QStringLiteral("DISPLAY")},
         DisplayCase{"RefusedConnection",
                     [](QProcessEnvironment& e) {
-                        e.insert(QStringLiteral("DISPLAY"), Shared::guardedServer().name());
+                        e.insert(QStringLiteral("DISPLAY"), DeadDisplay::guardedServer());
                         e.insert(QStringLiteral("XAUTHORITY"), QStringLiteral("/dev/null"));
                     },
                     QStringLiteral("DISPLAY \":")},
@@ -431,11 +402,3 @@ TEST(StartUp, SmallAddressSpaceEndsWithAMessage)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    testing::AddGlobalTestEnvironment(new Shared);
-    return RUN_ALL_TESTS();
-}

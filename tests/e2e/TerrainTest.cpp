@@ -5,11 +5,10 @@
 // a user sees them: the window's title, the settings file, the program's
 // output. A file that cannot be flown costs nothing: the flight goes on and
 // the settings file keeps its bytes.
-#include "tests/e2e/Desktop.h"
+#include "tests/e2e/Desktops.h"
 #include "tests/e2e/FerlowRun.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -33,8 +32,7 @@ const QString kKey = QStringLiteral("TerrainImage");
 
 Desktop& desktop()
 {
-    static const auto shared = std::make_unique<Desktop>(Desktop::Kind::BareX);
-    return *shared;
+    return Desktops::get(Desktop::Kind::BareX);
 }
 
 // A 16-bit grey image of ridges, small enough to open in a moment.
@@ -100,14 +98,7 @@ testing::AssertionResult keyboardWith(const QString& title)
 
 std::unique_ptr<FerlowRun> startWith(const QStringList& arguments, const QMap<QString, QString>& settings = {})
 {
-    auto run = std::make_unique<FerlowRun>(
-        desktop(),
-        [&](const QString& path) {
-            QSettings file(path, QSettings::IniFormat);
-            for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-                file.setValue(it.key(), it.value());
-        },
-        QProcessEnvironment(), QStringLiteral(FERLOW_PROGRAM), arguments);
+    auto run = std::make_unique<FerlowRun>(desktop(), settings, QStringLiteral(FERLOW_PROGRAM), arguments);
     run->waitUntilFlying();
     return run;
 }
@@ -481,10 +472,3 @@ TEST(Terrain, NothingBlackShowsBeyondTheEdgeOfALowTerrain)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
