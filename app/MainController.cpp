@@ -221,7 +221,7 @@ void MainController::toggleAntialiasing()
 {
     const bool antialiasing = !mOpenGLView->fullSceneAntialiasing();
     mOpenGLView->setFullSceneAntialiasing(antialiasing);
-    SettingsStore::standardUserDefaults().setBool(antialiasing, FerlowOpenGLView::kAntialiasingKey);
+    SettingsStore::shared().setBool(antialiasing, FerlowOpenGLView::kAntialiasingKey);
     mFullScreenAttributes = fullScreenPixelFormatAttributes(1, antialiasing);
     emit antialiasingChanged(antialiasing);
 }

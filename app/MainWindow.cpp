@@ -41,7 +41,7 @@ MainWindow::MainWindow(const QString& terrainFile)
     resize(kDefaultWidth, kDefaultHeight);
     QCoreApplication::instance()->installEventFilter(this);
     std::unique_ptr<FerlowOpenGLView> view =
-        FerlowOpenGLView::initWithFrame({0, 0, double(kDefaultWidth), double(kDefaultHeight)});
+        FerlowOpenGLView::create({kDefaultWidth, kDefaultHeight});
     if (view) {
         mView = view.release();
         setCentralWidget(mView->container()); // the container owns the view from here on
@@ -50,7 +50,7 @@ MainWindow::MainWindow(const QString& terrainFile)
         // Keys work again without a click once the panel is gone.
         mPanel->setOnClose([this] { activateWindow(); });
         mTerrainMenu = std::make_unique<TerrainMenu>(*this, *mView, *prefsController(),
-                                                     SettingsStore::standardUserDefaults(), heightImageWidth(), mCommands);
+                                                     SettingsStore::shared(), heightImageWidth(), mCommands);
     } else {
         showNoOpenGLMessage();
     }

@@ -44,7 +44,7 @@ Clock steadyClock()
 
 std::unique_ptr<Scene> steadyScene()
 {
-    return std::make_unique<Scene>(SettingsStore::standardUserDefaults(), steadyClock());
+    return std::make_unique<Scene>(SettingsStore::shared(), steadyClock());
 }
 
 // The main window woken and shown with its view at the given size and
@@ -126,7 +126,7 @@ void wireFrameToggleFrame(benchmark::State& state)
 {
     const bool afterIdle = state.range(0) != 0;
     const bool antialiasing =
-        FerlowOpenGLView::antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName());
+        FerlowOpenGLView::antialiasingAsStored(SettingsStore::shared(), defaultRendererName());
     ShownWindow window(state, kWidth, kHeight, antialiasing);
     MainController& controller = *window.mainWindow.controller();
     for (auto _ : state) {

@@ -9,7 +9,7 @@ namespace {
 
 // From the top: the flight, then the terrain, then the fog.
 constexpr SceneSettingId kRowOrder[] = {SceneSettingId::Speed,        SceneSettingId::LookAhead,
-                                        SceneSettingId::CameraHeight, SceneSettingId::FerlowHeight,
+                                        SceneSettingId::CameraHeight, SceneSettingId::HeightScale,
                                         SceneSettingId::GridSize,     SceneSettingId::FogDensity,
                                         SceneSettingId::FogColour};
 static_assert(std::size(kRowOrder) == kSceneSettings.size());
@@ -57,7 +57,7 @@ PreferencesPanel::PreferencesPanel(QWidget* mainWindow, int heightImageWidth)
         // rather than as a backlog of rebuilds while it goes on.
         controls.slider->setTracking(!setting.rebuildsTerrain);
         addRow(label, controls.slider, controls.textField);
-        if (id == SceneSettingId::FerlowHeight)
+        if (id == SceneSettingId::HeightScale)
             layout->addWidget(trueProportionsButton, row - 1, 3);
     }
     trueProportionsButton->setEnabled(false);

@@ -16,7 +16,7 @@ namespace {
 
 SettingsStore& store()
 {
-    return SettingsStore::standardUserDefaults();
+    return SettingsStore::shared();
 }
 
 // A slider's value in the form its setting is stored in.
@@ -52,7 +52,7 @@ void PrefsController::connectControls()
 {
     const std::pair<SceneSettingId, void (PrefsController::*)(FloatSlider*)> sliderActions[] = {
         {SceneSettingId::GridSize, &PrefsController::selectGridSize},
-        {SceneSettingId::FerlowHeight, &PrefsController::selectFerlowHeight},
+        {SceneSettingId::HeightScale, &PrefsController::selectFerlowHeight},
         {SceneSettingId::Speed, &PrefsController::selectSpeed},
         {SceneSettingId::LookAhead, &PrefsController::selectLookAhead},
         {SceneSettingId::CameraHeight, &PrefsController::selectCameraHeight},
@@ -140,7 +140,7 @@ void PrefsController::selectSpeed(FloatSlider* sender)
 
 void PrefsController::selectFerlowHeight(FloatSlider* sender)
 {
-    selectValue(SceneSettingId::FerlowHeight, sender);
+    selectValue(SceneSettingId::HeightScale, sender);
     matchLightMapToHeight();
 }
 
@@ -240,7 +240,7 @@ void PrefsController::flyTerrain(std::shared_ptr<const TerrainImage> terrain, in
 
 void PrefsController::offerTrueProportions()
 {
-    const SceneSetting& height = sceneSetting(SceneSettingId::FerlowHeight);
+    const SceneSetting& height = sceneSetting(SceneSettingId::HeightScale);
     const std::optional<float> trueHeight = trueProportionsHeight();
     SceneSetting::Range range = height.range;
     if (trueHeight && *trueHeight > range.max) {
@@ -249,11 +249,11 @@ void PrefsController::offerTrueProportions()
         range.steps = int(std::ceil((*trueHeight - range.min) / step));
         range.max = range.min + step * range.steps;
     }
-    mPanel->row(SceneSettingId::FerlowHeight).slider->setRange(range.min, range.max, range.steps);
+    mPanel->row(SceneSettingId::HeightScale).slider->setRange(range.min, range.max, range.steps);
     // What the store holds, within this terrain's range: a scale kept for a
     // terrain's true proportions flies again with it, and beyond another
     // terrain's slider flies at the slider's end.
-    showValue(SceneSettingId::FerlowHeight, height.read(store(), range), true);
+    showValue(SceneSettingId::HeightScale, height.read(store(), range), true);
     mPanel->trueProportionsButton->setEnabled(trueHeight.has_value());
 }
 
@@ -268,8 +268,8 @@ void PrefsController::selectTrueProportions()
     const std::optional<float> trueHeight = trueProportionsHeight();
     if (!trueHeight)
         return;
-    takeValue(SceneSettingId::FerlowHeight, *trueHeight, true);
-    refresh(sceneSetting(SceneSettingId::FerlowHeight).refresh);
+    takeValue(SceneSettingId::HeightScale, *trueHeight, true);
+    refresh(sceneSetting(SceneSettingId::HeightScale).refresh);
     matchLightMapToHeight();
 }
 

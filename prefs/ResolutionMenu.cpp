@@ -18,7 +18,7 @@ const QString kNotEnabledKey = QStringLiteral(
 
 SettingsStore& store()
 {
-    return SettingsStore::standardUserDefaults();
+    return SettingsStore::shared();
 }
 
 int modeValue(const DisplayModeDictionary& mode, const char* key)

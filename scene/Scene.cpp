@@ -52,15 +52,15 @@ void Scene::setFogColour(float red, float green, float blue, float alpha)
     mFogColour = {red, green, blue, alpha};
 }
 
-void Scene::setViewportRect(const Rect& rect)
+void Scene::setViewportRect(const QRectF& rect)
 {
     // A rectangle with no area (a window shrunk to its title bar) has no
     // aspect ratio: keep the projection finite with 1 so that the frame
     // draws again as soon as the view has a size.
     const auto pixels = [](double extent) { return std::max(0, static_cast<GLint>(static_cast<float>(extent))); };
-    glViewport(static_cast<GLint>(static_cast<float>(rect.x)), static_cast<GLint>(static_cast<float>(rect.y)),
-               pixels(rect.width), pixels(rect.height));
-    const double aspect = rect.width > 0.0 && rect.height > 0.0 ? rect.width / rect.height : 1.0;
+    glViewport(static_cast<GLint>(static_cast<float>(rect.x())), static_cast<GLint>(static_cast<float>(rect.y())),
+               pixels(rect.width()), pixels(rect.height()));
+    const double aspect = rect.width() > 0.0 && rect.height() > 0.0 ? rect.width() / rect.height() : 1.0;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(kFieldOfViewDegrees, aspect, kNearPlane, kFarPlane);

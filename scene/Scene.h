@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/gl/Rect.h"
+#include <QRectF>
 #include "platform/system/Clock.h"
 #include "scene/Camera.h"
 
@@ -63,7 +63,7 @@ public:
 
     // Viewport, 30-degree perspective projection, and an identity model-view
     // matrix; leaves GL_MODELVIEW selected.
-    void setViewportRect(const Rect& rect);
+    void setViewportRect(const QRectF& rect);
     // One step along the camera path by the time since the last step.
     void animate();
     // The camera placed anew where the path has brought it, over the ground

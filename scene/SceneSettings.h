@@ -13,7 +13,7 @@
 class SettingsStore;
 
 // The seven settings a scene is drawn with, in the order a reset writes them.
-enum class SceneSettingId { Speed, FerlowHeight, CameraHeight, LookAhead, FogDensity, GridSize, FogColour };
+enum class SceneSettingId { Speed, HeightScale, CameraHeight, LookAhead, FogDensity, GridSize, FogColour };
 
 // One scene setting: the key the store keeps it under and in what form, how
 // the Scene takes it, how the preferences panel shows it and moves it, how
@@ -138,7 +138,7 @@ inline constexpr std::array<SceneSetting, 7> kSceneSettings{{
      .refresh = SceneSetting::Refresh::None,
      .getFloat = &Scene::getAnimationSpeed,
      .setFloat = &Scene::setAnimationSpeed},
-    {.id = SceneSettingId::FerlowHeight,
+    {.id = SceneSettingId::HeightScale,
      .key = QLatin1String("FerlowHeight"),
      .type = SceneSetting::Type::Float,
      .label = "Terrain height",

@@ -46,7 +46,7 @@ struct FlightDefaults {
     double speed = 24.0;         // ~1.7 world units per second
     double lookAhead = 14.0;
     double cameraHeight = 1.5;   // absolute world height of the eye
-    double ferlowHeight = 14.0;  // vertical extent of the whole terrain
+    double heightScale = 14.0;  // vertical extent of the whole terrain
     double fogDensity = 1.4;
     int gridSize = 256;
     std::array<double, 4> fogColour{0.6, 0.8, 0.98, 1.0};  // the sky dome's rim colour
@@ -277,10 +277,10 @@ Field distanceToPath() {
 
 // Height of a grey level as the renderer computes it.
 double levelToWorld(double level) {
-    return kDefaults.ferlowHeight * (level / 256.0) - kDefaults.ferlowHeight / 2.0;
+    return kDefaults.heightScale * (level / 256.0) - kDefaults.heightScale / 2.0;
 }
 double worldToLevel(double y) {
-    return (y + kDefaults.ferlowHeight / 2.0) / kDefaults.ferlowHeight * 256.0;
+    return (y + kDefaults.heightScale / 2.0) / kDefaults.heightScale * 256.0;
 }
 
 // Shape of the land, in world units. With FerlowHeight 14, grey level = (y + 7) / 14 * 256.
@@ -650,7 +650,7 @@ bool writeDefaults(const QString& path) {
     entry("Speed", plistReal(kDefaults.speed));
     entry("LookAhead", plistReal(kDefaults.lookAhead));
     entry("CameraHeight", plistReal(kDefaults.cameraHeight));
-    entry("FerlowHeight", plistReal(kDefaults.ferlowHeight));
+    entry("FerlowHeight", plistReal(kDefaults.heightScale));
     entry("FogDensity", plistReal(kDefaults.fogDensity));
     entry("GridSize", QStringLiteral("<integer>%1</integer>").arg(kDefaults.gridSize));
     out << "\t<key>FogColour</key>\n\t<array>\n";

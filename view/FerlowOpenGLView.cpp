@@ -35,15 +35,15 @@ double wheelNotches(const QWheelEvent& event)
 
 } // namespace
 
-std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame)
+std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::create(QSize size)
 {
-    return initWithFrame(frame, antialiasingAsStored(SettingsStore::standardUserDefaults(), defaultRendererName()));
+    return create(size, antialiasingAsStored(SettingsStore::shared(), defaultRendererName()));
 }
 
-std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::initWithFrame(const Rect& frame, bool fullSceneAntialiasing)
+std::unique_ptr<FerlowOpenGLView> FerlowOpenGLView::create(QSize size, bool fullSceneAntialiasing)
 {
     std::unique_ptr<FerlowOpenGLView> view(new FerlowOpenGLView);
-    if (!view->init(frame, fullSceneAntialiasing))
+    if (!view->init(size, fullSceneAntialiasing))
         return nullptr;
     return view;
 }
@@ -74,15 +74,15 @@ void FerlowOpenGLView::setFullSceneAntialiasing(bool fullSceneAntialiasing)
     setPixelFormat(PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing)));
 }
 
-bool FerlowOpenGLView::init(const Rect& frame, bool fullSceneAntialiasing)
+bool FerlowOpenGLView::init(QSize size, bool fullSceneAntialiasing)
 {
     mFullSceneAntialiasing = fullSceneAntialiasing;
     mRender = true;
     mFirstDraw = true;
     auto pixelFormat = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
-    if (!OpenGLView::initWithFrame(frame, std::move(pixelFormat)))
+    if (!setUp(size, std::move(pixelFormat)))
         return false;
-    scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock());
+    scene = std::make_unique<Scene>(SettingsStore::shared(), Clock());
     setWantsBestResolutionOpenGLSurface(true);
     return true;
 }
@@ -103,7 +103,7 @@ bool FerlowOpenGLView::offersViewFullScreen() const
 
 // Leaves the state Scene::render leaves, or after a black frame only the
 // clear colour (0, 0, 0, 0).
-void FerlowOpenGLView::drawRect(const Rect&)
+void FerlowOpenGLView::drawRect(const QRectF&)
 {
     if (mRender) {
         if (mFirstDraw) {
@@ -121,7 +121,7 @@ void FerlowOpenGLView::drawRect(const Rect&)
 void FerlowOpenGLView::reshape()
 {
     OpenGLView::reshape();
-    const Rect rect = wantsBestResolutionOpenGLSurface() ? convertRectToBacking(bounds()) : bounds();
+    const QRectF rect = wantsBestResolutionOpenGLSurface() ? convertRectToBacking(bounds()) : bounds();
     scene->setViewportRect(rect);
 }
 

@@ -25,8 +25,8 @@ public:
 
     // The view with full-scene antialiasing as stored, else as the renderer
     // makes cheap (antialiasingByDefault); null when it cannot be made.
-    static std::unique_ptr<FerlowOpenGLView> initWithFrame(const Rect& frame);
-    static std::unique_ptr<FerlowOpenGLView> initWithFrame(const Rect& frame, bool fullSceneAntialiasing);
+    static std::unique_ptr<FerlowOpenGLView> create(QSize size);
+    static std::unique_ptr<FerlowOpenGLView> create(QSize size, bool fullSceneAntialiasing);
     // The pixel-format request: 32-bit colour, 24-bit depth, double
     // buffering, and with antialiasing one multisample buffer of 2 samples.
     static std::vector<std::uint32_t> pixelFormatAttributes(bool fullSceneAntialiasing);
@@ -52,7 +52,7 @@ public:
     bool offersViewFullScreen() const;
 
 protected:
-    void drawRect(const Rect& dirtyRect) override;
+    void drawRect(const QRectF& dirtyRect) override;
     void reshape() override;
     void mouseDown(QMouseEvent* event) override;
     void mouseDragged(QMouseEvent* event) override;
@@ -60,7 +60,7 @@ protected:
 
 private:
     FerlowOpenGLView() = default;
-    bool init(const Rect& frame, bool fullSceneAntialiasing);
+    bool init(QSize size, bool fullSceneAntialiasing);
 
     std::unique_ptr<Scene> scene;
     bool mFirstDraw = true;

@@ -35,12 +35,12 @@ OpenGLView::~OpenGLView()
     QCoreApplication::removePostedEvents(this);
 }
 
-bool OpenGLView::initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat)
+bool OpenGLView::setUp(QSize size, std::unique_ptr<PixelFormat> pixelFormat)
 {
     if (!pixelFormat)
         return false;
     setFormat(pixelFormat->drawableFormat());
-    resize(static_cast<int>(frame.width), static_cast<int>(frame.height));
+    resize(size);
     create();
     QCoreApplication::instance()->installNativeEventFilter(this);
     mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
@@ -149,18 +149,18 @@ void OpenGLView::revealFirstFrame()
     mContainer->window()->update();
 }
 
-Rect OpenGLView::bounds() const
+QRectF OpenGLView::bounds() const
 {
     return {0.0, 0.0, double(width()), double(height())};
 }
 
-Rect OpenGLView::convertRectToBacking(const Rect& rect) const
+QRectF OpenGLView::convertRectToBacking(const QRectF& rect) const
 {
     const double ratio = devicePixelRatio();
-    return {rect.x * ratio, rect.y * ratio, rect.width * ratio, rect.height * ratio};
+    return {rect.topLeft() * ratio, rect.size() * ratio};
 }
 
-void OpenGLView::drawRect(const Rect&) {}
+void OpenGLView::drawRect(const QRectF&) {}
 
 void OpenGLView::reshape() {}
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/gl/Rect.h"
-
 #include <QAbstractNativeEventFilter>
+#include <QRectF>
+#include <QSize>
 #include <QWindow>
 #include <cstdint>
 #include <memory>
@@ -35,7 +35,7 @@ public:
     // Base initialisation: the frame (in points) and the pixel format. Fails,
     // leaving the view unusable, when there is no pixel format or no context
     // can be made for it.
-    bool initWithFrame(const Rect& frame, std::unique_ptr<PixelFormat> pixelFormat);
+    bool setUp(QSize size, std::unique_ptr<PixelFormat> pixelFormat);
 
     OpenGLContext* openGLContext() const { return mContext.get(); }
     const PixelFormat* pixelFormat() const { return mPixelFormat.get(); }
@@ -58,9 +58,9 @@ public:
     std::uint64_t framesUnseen() const { return mFramesUnseen; }
 
     // The view's rectangle in its own coordinates, in points.
-    Rect bounds() const;
+    QRectF bounds() const;
     // The same rectangle in pixels of the backing store.
-    Rect convertRectToBacking(const Rect& rect) const;
+    QRectF convertRectToBacking(const QRectF& rect) const;
     void setWantsBestResolutionOpenGLSurface(bool wants) { mWantsBestResolution = wants; }
     bool wantsBestResolutionOpenGLSurface() const { return mWantsBestResolution; }
 
@@ -70,7 +70,7 @@ public:
     void exitFullScreenMode();
 
 protected:
-    virtual void drawRect(const Rect& dirtyRect);
+    virtual void drawRect(const QRectF& dirtyRect);
     virtual void reshape();
     // Presses and drags of the left button, and the wheel. Key presses are
     // Qt's own: the window the view is embedded in passes its keys on to

@@ -17,7 +17,7 @@ std::optional<QVariantMap> dictionary()
 void registerWithStandardStore()
 {
     if (const auto defaults = dictionary())
-        SettingsStore::standardUserDefaults().registerDefaults(*defaults);
+        SettingsStore::shared().registerDefaults(*defaults);
 }
 
 } // namespace Defaults

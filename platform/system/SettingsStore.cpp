@@ -172,7 +172,7 @@ bool writeNewFile(const QString& path, const QByteArray& contents)
 
 } // namespace
 
-SettingsStore& SettingsStore::standardUserDefaults()
+SettingsStore& SettingsStore::shared()
 {
     static SettingsStore store(standardFilePath());
     return store;

@@ -38,7 +38,7 @@ class SettingsStore {
 public:
     // The one store of the current user, created on first use at
     // standardFilePath().
-    static SettingsStore& standardUserDefaults();
+    static SettingsStore& shared();
     static QString standardFilePath();
 
     explicit SettingsStore(const QString& filePath);

@@ -54,7 +54,7 @@ Toolbar::Toolbar(QString identifier, const ActionRegistry& commands, QStringList
     mCustomise->setIcon(ToolbarImage::imageNamed(QStringLiteral("Customise")));
     connect(mCustomise, &QAction::triggered, this, &Toolbar::runCustomizationPalette);
 
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     const qint64 storedMode = store.integerForKey(displayModeKey());
     const auto mode = std::ranges::find(kDisplayModes, storedMode, &DisplayMode::stored);
     setToolButtonStyle(mode == kDisplayModes.end() ? kDisplayModes.front().style : mode->style);
@@ -64,13 +64,13 @@ Toolbar::Toolbar(QString identifier, const ActionRegistry& commands, QStringList
 void Toolbar::setItemIdentifiers(const QStringList& identifiers)
 {
     showItems(identifiers);
-    SettingsStore::standardUserDefaults().setObject(mItemIdentifiers, mIdentifier);
+    SettingsStore::shared().setObject(mItemIdentifiers, mIdentifier);
 }
 
 void Toolbar::chooseDisplayMode(const DisplayMode& mode)
 {
     setToolButtonStyle(mode.style);
-    SettingsStore::standardUserDefaults().setInteger(mode.stored, displayModeKey());
+    SettingsStore::shared().setInteger(mode.stored, displayModeKey());
 }
 
 void Toolbar::runCustomizationPalette()
@@ -159,7 +159,7 @@ void Toolbar::showItems(const QStringList& identifiers)
 void Toolbar::restoreDefaultItems()
 {
     showItems(mDefaultItems);
-    SettingsStore::standardUserDefaults().removeObjectForKey(mIdentifier);
+    SettingsStore::shared().removeObjectForKey(mIdentifier);
 }
 
 QString Toolbar::displayModeKey() const

@@ -224,7 +224,7 @@ TEST(Antialiasing, FollowsTheRendererUnlessAChoiceIsStored)
     const std::string software[] = {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer (swrast)"};
     const std::string hardware[] = {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6)",
                                     "NVIDIA GeForce GTX 1060/PCIe/SSE2"};
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     for (const std::string& name : software) {
         EXPECT_TRUE(isSoftwareRenderer(name)) << name;
         EXPECT_FALSE(FerlowOpenGLView::antialiasingAsStored(store, name)) << name;
@@ -274,7 +274,7 @@ TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
     item->trigger();
     EXPECT_EQ(view()->fullSceneAntialiasing(), !initially);
     EXPECT_EQ(view()->openGLContext()->samples() > 0, !initially);
-    EXPECT_EQ(SettingsStore(SettingsStore::standardUserDefaults().fileName())
+    EXPECT_EQ(SettingsStore(SettingsStore::shared().fileName())
                   .storedBoolForKey(FerlowOpenGLView::kAntialiasingKey),
               std::optional<bool>(!initially));
     EXPECT_TRUE(waitUntil([&] { return shownAfterDrawing() != before; }));
@@ -288,7 +288,7 @@ TEST_F(FerlowApp, AntialiasingMenuItemActsAtOnceAndIsRemembered)
     mainWindow = std::make_unique<MainWindow>();
     EXPECT_EQ(view()->fullSceneAntialiasing(), !initially);
     mainWindow.reset();
-    SettingsStore::standardUserDefaults().removeObjectForKey(FerlowOpenGLView::kAntialiasingKey);
+    SettingsStore::shared().removeObjectForKey(FerlowOpenGLView::kAntialiasingKey);
     mainWindow = std::make_unique<MainWindow>();
     EXPECT_EQ(view()->fullSceneAntialiasing(), initially);
 }
@@ -352,7 +352,7 @@ TEST_F(FerlowApp, OpenRecentShowsTheFiveNewestThatExistAndClears)
         paths << folder.filePath(QStringLiteral("%1.png").arg(i));
         QFile(paths.last()).open(QIODevice::WriteOnly);
     }
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.setObject(paths, TerrainMenu::kRecentTerrainImagesKey);
     QFile::remove(paths[1]);
     QAction* openRecent = menuCommand(*mainWindow, QStringLiteral("Open &Recent"));

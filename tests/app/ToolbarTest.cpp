@@ -37,7 +37,7 @@ const QStringList kDefaults{kStart, kStop, kFullScreen, kWireFrame, kPrefs};
 
 SettingsStore& store()
 {
-    return SettingsStore::standardUserDefaults();
+    return SettingsStore::shared();
 }
 
 QImage pixels(const QIcon& icon)

@@ -130,7 +130,7 @@ TEST(Defaults, HoldsTheSevenSceneKeysInTheirForms)
 
 TEST(Defaults, RegistrationFeedsTheStandardStore)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.clearRegisteredDefaults();
     ASSERT_EQ(store.floatForKey(QStringLiteral("Speed")), 0.0f);
     Defaults::registerWithStandardStore();

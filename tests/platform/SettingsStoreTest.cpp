@@ -463,7 +463,7 @@ TEST(StandardSettingsStore, LivesUnderXdgConfigHome)
 {
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
     ASSERT_FALSE(configHome.isEmpty());
-    EXPECT_EQ(SettingsStore::standardUserDefaults().fileName(),
+    EXPECT_EQ(SettingsStore::shared().fileName(),
               QString::fromLocal8Bit(configHome) + QStringLiteral("/ferlow/ferlow.conf"));
 }
 

@@ -40,7 +40,7 @@ TEST(PixelFormat, ListsNoRendererMeetsYieldNothing)
     EXPECT_FALSE(PixelFormat::initWithAttributes({ColorSize}));   // value missing
 
     OpenGLView view;
-    EXPECT_FALSE(view.initWithFrame({0, 0, 100, 100}, nullptr));
+    EXPECT_FALSE(view.setUp({100, 100}, nullptr));
     EXPECT_EQ(view.openGLContext(), nullptr);
 }
 

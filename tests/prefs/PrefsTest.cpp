@@ -86,7 +86,7 @@ protected:
 
 TEST_F(Prefs, ControlsStartFromTheStore)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.setFloat(12.5f, QStringLiteral("Speed"));
     store.setFloat(2.0f, QStringLiteral("FogDensity"));
     store.setInteger(300, QStringLiteral("GridSize"));
@@ -111,8 +111,8 @@ TEST_F(Prefs, FloatSlidersShowTwoDecimalsAndStoreTheValue)
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("Speed")), 2.5f);
 
     const std::uint64_t before = frames();
-    drag(slider(SceneSettingId::FerlowHeight), 20.0);
-    EXPECT_EQ(field(SceneSettingId::FerlowHeight)->text(), QStringLiteral("20.00 "));
+    drag(slider(SceneSettingId::HeightScale), 20.0);
+    EXPECT_EQ(field(SceneSettingId::HeightScale)->text(), QStringLiteral("20.00 "));
     EXPECT_EQ(scene().getFerlowHeight(), 20.0f);
     EXPECT_EQ(diskStore().floatForKey(QStringLiteral("FerlowHeight")), 20.0f);
     EXPECT_EQ(frames(), before + 1); // drawn at once
@@ -204,8 +204,8 @@ TEST_F(Prefs, AnOpenedTerrainsLightMapFollowsTheHeightScaleAndACancelledOpenChan
     EXPECT_EQ(slider(SceneSettingId::GridSize)->intValue(), 64);
     const QImage before = scene().terrain()->lightMap();
     const GLuint texture = scene().heightField()->lightTexture()->name();
-    drag(slider(SceneSettingId::FerlowHeight), 2.0);
-    drag(slider(SceneSettingId::FerlowHeight), 30.0);
+    drag(slider(SceneSettingId::HeightScale), 2.0);
+    drag(slider(SceneSettingId::HeightScale), 30.0);
     EXPECT_TRUE(waitUntil([&] { return scene().terrain()->bakedHeight() == 30.0f; }));
     EXPECT_NE(scene().terrain()->lightMap(), before);
     EXPECT_EQ(scene().heightField()->lightTexture()->name(), texture);
@@ -409,7 +409,7 @@ TEST_F(Prefs, MenuKeepsOneDepthSmallestFirst)
 
 TEST_F(Prefs, RefreshRatesTellOneSizeApartAndTheLastMatchIsSelected)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.setInteger(1024, QStringLiteral("FullScreenWidth"));
     store.setInteger(768, QStringLiteral("FullScreenHeight"));
     store.setBool(false, QStringLiteral("FullScreenStretched"));

@@ -31,7 +31,7 @@ protected:
     {
         gl = std::make_unique<OffscreenGL>(320, 240);
         // A clock that stands still: every frame shows the same place.
-        scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock([] { return 1000.0; }));
+        scene = std::make_unique<Scene>(SettingsStore::shared(), Clock([] { return 1000.0; }));
         scene->setViewportRect({0, 0, 320, 240});
     }
     void TearDown() override
@@ -97,7 +97,7 @@ TEST_F(SceneGL, ViewportAndProjectionFollowTheRectangle)
 
 TEST_F(SceneGL, RectanglesWithoutAreaKeepTheProjectionFinite)
 {
-    for (const Rect r : {Rect{0, 0, 320, 0}, Rect{0, 0, 0, 240}, Rect{0, 0, 0, 0}}) {
+    for (const QRectF r : {QRectF(0, 0, 320, 0), QRectF(0, 0, 0, 240), QRectF(0, 0, 0, 0)}) {
         scene->setViewportRect(r);
         EXPECT_TRUE(allFinite(matrix(GL_PROJECTION_MATRIX)));
         EXPECT_EQ(OffscreenGL::takeError(), GLenum(GL_NO_ERROR));

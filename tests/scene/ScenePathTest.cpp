@@ -36,7 +36,7 @@ class ScenePath : public testing::Test {
 protected:
     void SetUp() override
     {
-        SettingsStore& store = SettingsStore::standardUserDefaults();
+        SettingsStore& store = SettingsStore::shared();
         store.setFloat(10.0f, QStringLiteral("Speed"));
         store.setFloat(12.0f, QStringLiteral("LookAhead"));
         store.setFloat(1.5f, QStringLiteral("CameraHeight"));
@@ -174,7 +174,7 @@ TEST_F(ScenePath, OverAnOpenedTerrainTheHeightCountsFromTheGroundBeneath)
 
 TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.setFloat(3.25f, QStringLiteral("Speed"));
     store.setFloat(9.5f, QStringLiteral("LookAhead"));
     store.setFloat(21.0f, QStringLiteral("FerlowHeight"));
@@ -199,7 +199,7 @@ TEST(SceneSettings, ReadsTheSevenKeysWithTheirConversions)
 // not black.
 TEST(SceneSettings, AFogColourThatIsNoListOfNumbersGivesTheDefault)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     for (const char* form : {"red", "", "\"0.6, 0.8, 0.98, 1\""}) {
         store.setObject(QString::fromLatin1(form), QStringLiteral("FogColour"));
         EXPECT_EQ(Scene(store, Clock()).getFogColour(), (std::array<float, 4>{0.6f, 0.8f, 0.98f, 1.0f})) << form;
@@ -210,7 +210,7 @@ TEST(SceneSettings, AFogColourThatIsNoListOfNumbersGivesTheDefault)
 // a still picture: a word reads as missing, too fast as the slider's end.
 TEST(SceneSettings, AnUnreadableSpeedGivesTheDefaultAndAnAbsurdOneTheSlidersEnd)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     for (const auto& [stored, flown] : {std::pair{"fast", 24.0f}, {"1000", 50.0f}, {"-1e9", -5.0f}}) {
         store.setObject(QString::fromLatin1(stored), QStringLiteral("Speed"));
         EXPECT_EQ(Scene(store, Clock()).getAnimationSpeed(), flown) << stored;
@@ -220,7 +220,7 @@ TEST(SceneSettings, AnUnreadableSpeedGivesTheDefaultAndAnAbsurdOneTheSlidersEnd)
 
 TEST(SceneSettings, ShortFogColourKeepsZeroForTheMissingComponents)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.setObject(QVariantList{0.5, 0.25}, QStringLiteral("FogColour"));
     EXPECT_EQ(Scene(store, Clock()).getFogColour(), (std::array<float, 4>{0.5f, 0.25f, 0.0f, 0.0f}));
 }

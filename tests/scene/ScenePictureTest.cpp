@@ -54,7 +54,7 @@ protected:
     {
         gl = std::make_unique<OffscreenGL>(kWidth, kHeight);
         // A clock that stands still: every frame shows the same place.
-        scene = std::make_unique<Scene>(SettingsStore::standardUserDefaults(), Clock([] { return 1000.0; }));
+        scene = std::make_unique<Scene>(SettingsStore::shared(), Clock([] { return 1000.0; }));
         scene->setViewportRect({0, 0, double(kWidth), double(kHeight)});
     }
 

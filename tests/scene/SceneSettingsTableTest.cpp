@@ -11,7 +11,7 @@ namespace {
 
 TEST(SceneSettingsTable, EachFloatReachesTheSceneMemberItNames)
 {
-    Scene scene(SettingsStore::standardUserDefaults(), Clock());
+    Scene scene(SettingsStore::shared(), Clock());
     float value = 3.0f;
     for (const SceneSetting& setting : kSceneSettings) {
         if (setting.type != SceneSetting::Type::Float)
@@ -28,7 +28,7 @@ TEST(SceneSettingsTable, EachFloatReachesTheSceneMemberItNames)
 
 TEST(SceneSettingsTable, StoreKeepsEachFormAsWritten)
 {
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     const SceneSetting& fogDensity = sceneSetting(SceneSettingId::FogDensity);
     const SceneSetting& gridSize = sceneSetting(SceneSettingId::GridSize);
     const SceneSetting& fogColour = sceneSetting(SceneSettingId::FogColour);
@@ -70,7 +70,7 @@ TEST(SceneSettingsTable, GridSliderEndsAtTheImageWidth)
     const SceneSetting::Range unread = gridSize.sliderRange(0); // no image: still a slider that moves
     EXPECT_EQ(unread.max, 3.0);
     EXPECT_EQ(unread.steps, 1);
-    EXPECT_EQ(sceneSetting(SceneSettingId::FerlowHeight).sliderRange(1024).max, 40.0);
+    EXPECT_EQ(sceneSetting(SceneSettingId::HeightScale).sliderRange(1024).max, 40.0);
 }
 
 TEST(SceneSettingsTable, TextsShowTheValueTheSceneHolds)
@@ -98,7 +98,7 @@ TEST(SceneSettingsTable, DefaultsGiveOnlyUsableValues)
     EXPECT_EQ(sceneSetting(SceneSettingId::Speed).defaultValue(defaults), QVariant(7.0f));
     EXPECT_FALSE(sceneSetting(SceneSettingId::LookAhead).defaultValue(defaults));
     EXPECT_FALSE(sceneSetting(SceneSettingId::CameraHeight).defaultValue(defaults));
-    EXPECT_FALSE(sceneSetting(SceneSettingId::FerlowHeight).defaultValue(defaults)); // missing
+    EXPECT_FALSE(sceneSetting(SceneSettingId::HeightScale).defaultValue(defaults)); // missing
     EXPECT_EQ(sceneSetting(SceneSettingId::GridSize).defaultValue(defaults), QVariant(300)); // cut to 32 bits
     EXPECT_FALSE(sceneSetting(SceneSettingId::FogColour).defaultValue(defaults));
     const QVariantList colour{0.1, 0.2, 0.3, 0.4, 0.5};

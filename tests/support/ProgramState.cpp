@@ -10,7 +10,7 @@ void resetProgramState()
     DisplayServices::replace(nullptr);
     // Before the defaults are registered again: they come from the bundle.
     ResourceBundle::replaceMainBundle(std::nullopt);
-    SettingsStore& store = SettingsStore::standardUserDefaults();
+    SettingsStore& store = SettingsStore::shared();
     store.removeAllObjects();
     store.clearRegisteredDefaults();
     Defaults::registerWithStandardStore();
