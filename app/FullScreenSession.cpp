@@ -290,8 +290,8 @@ void FullScreenSession::runViewPath()
 void FullScreenSession::runCapturePath(const std::vector<std::uint32_t>& pixelFormatAttributes)
 {
     Scene* scene = mView.getScene();
-    const std::unique_ptr<PixelFormat> format = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes);
-    mContext = format ? OpenGLContext::initWithFormat(*format, mView.openGLContext()) : nullptr;
+    const std::unique_ptr<PixelFormat> format = PixelFormat::fromAttributesOrSingleSampled(pixelFormatAttributes);
+    mContext = format ? OpenGLContext::create(*format, mView.openGLContext()) : nullptr;
     if (!mContext) {
         systemLog("Failed to create fullScreenContext");
         return;

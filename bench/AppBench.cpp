@@ -87,7 +87,7 @@ void bareRender(benchmark::State& state)
     const int width = int(state.range(0));
     const int height = int(state.range(1));
     const bool antialiasing = state.range(2) != 0;
-    const int samples = PixelFormat::initWithAttributes(FerlowOpenGLView::pixelFormatAttributes(antialiasing))
+    const int samples = PixelFormat::fromAttributes(FerlowOpenGLView::pixelFormatAttributes(antialiasing))
                             ->surfaceFormat()
                             .samples();
     OffscreenGL gl(width, height, std::max(samples, 0));
@@ -144,7 +144,7 @@ class SceneWidget : public QOpenGLWidget {
 public:
     SceneWidget()
     {
-        setFormat(PixelFormat::initWithAttributes(FerlowOpenGLView::pixelFormatAttributes(true))->surfaceFormat());
+        setFormat(PixelFormat::fromAttributes(FerlowOpenGLView::pixelFormatAttributes(true))->surfaceFormat());
     }
     std::unique_ptr<Scene> scene;
 

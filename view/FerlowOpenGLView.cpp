@@ -71,7 +71,7 @@ bool FerlowOpenGLView::antialiasingAsStored(const SettingsStore& store, std::str
 void FerlowOpenGLView::setFullSceneAntialiasing(bool fullSceneAntialiasing)
 {
     mFullSceneAntialiasing = fullSceneAntialiasing;
-    setPixelFormat(PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing)));
+    setPixelFormat(PixelFormat::fromAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing)));
 }
 
 bool FerlowOpenGLView::init(QSize size, bool fullSceneAntialiasing)
@@ -79,7 +79,7 @@ bool FerlowOpenGLView::init(QSize size, bool fullSceneAntialiasing)
     mFullSceneAntialiasing = fullSceneAntialiasing;
     mRender = true;
     mFirstDraw = true;
-    auto pixelFormat = PixelFormat::initWithAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
+    auto pixelFormat = PixelFormat::fromAttributesOrSingleSampled(pixelFormatAttributes(fullSceneAntialiasing));
     if (!setUp(size, std::move(pixelFormat)))
         return false;
     scene = std::make_unique<Scene>(SettingsStore::shared(), Clock());

@@ -19,7 +19,7 @@ QSize pixelSize(QSurface* surface)
 
 } // namespace
 
-std::unique_ptr<OpenGLContext> OpenGLContext::initWithFormat(const PixelFormat& format, const OpenGLContext* share)
+std::unique_ptr<OpenGLContext> OpenGLContext::create(const PixelFormat& format, const OpenGLContext* share)
 {
     auto context = std::make_unique<QOpenGLContext>();
     context->setFormat(format.drawableFormat());

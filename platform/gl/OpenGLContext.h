@@ -21,7 +21,7 @@ class OpenGLContext {
 public:
     // A new context of that format, sharing with `share` when given; nothing
     // when the context cannot be made.
-    static std::unique_ptr<OpenGLContext> initWithFormat(const PixelFormat& format, const OpenGLContext* share);
+    static std::unique_ptr<OpenGLContext> create(const PixelFormat& format, const OpenGLContext* share);
     ~OpenGLContext();
     OpenGLContext(const OpenGLContext&) = delete;
     OpenGLContext& operator=(const OpenGLContext&) = delete;

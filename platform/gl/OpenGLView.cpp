@@ -43,7 +43,7 @@ bool OpenGLView::setUp(QSize size, std::unique_ptr<PixelFormat> pixelFormat)
     resize(size);
     create();
     QCoreApplication::instance()->installNativeEventFilter(this);
-    mContext = OpenGLContext::initWithFormat(*pixelFormat, nullptr);
+    mContext = OpenGLContext::create(*pixelFormat, nullptr);
     if (!mContext)
         return false;
     mContext->setDrawable(this);

@@ -148,7 +148,7 @@ PixelFormat::PixelFormat(QSurfaceFormat format)
 {
 }
 
-std::unique_ptr<PixelFormat> PixelFormat::initWithAttributes(const std::vector<std::uint32_t>& attributes)
+std::unique_ptr<PixelFormat> PixelFormat::fromAttributes(const std::vector<std::uint32_t>& attributes)
 {
     const std::optional<Request> request = parse(attributes);
     if (!request)
@@ -159,12 +159,12 @@ std::unique_ptr<PixelFormat> PixelFormat::initWithAttributes(const std::vector<s
     return std::unique_ptr<PixelFormat>(new PixelFormat(std::move(format)));
 }
 
-std::unique_ptr<PixelFormat> PixelFormat::initWithAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes)
+std::unique_ptr<PixelFormat> PixelFormat::fromAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes)
 {
-    if (auto format = initWithAttributes(attributes))
+    if (auto format = fromAttributes(attributes))
         return format;
     const std::optional<std::vector<std::uint32_t>> fallback = singleSampled(attributes);
-    auto format = fallback ? initWithAttributes(*fallback) : nullptr;
+    auto format = fallback ? fromAttributes(*fallback) : nullptr;
     static bool said = false;
     if (format && !said) {
         systemLog("Ferlow: this display offers no multisampled OpenGL format; drawing without antialiasing");

@@ -36,12 +36,12 @@ inline constexpr std::uint32_t AllowOfflineRenderers = 96;
 // A list with a code this program does not know is refused as well.
 class PixelFormat {
 public:
-    static std::unique_ptr<PixelFormat> initWithAttributes(const std::vector<std::uint32_t>& attributes);
+    static std::unique_ptr<PixelFormat> fromAttributes(const std::vector<std::uint32_t>& attributes);
     // The same, and where no configuration meets a multisampled request
     // (Mesa's softpipe, some virtual machines offer none), the same request
     // without multisampling: a picture without antialiasing rather than none.
     // The system log says so the first time in the run.
-    static std::unique_ptr<PixelFormat> initWithAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes);
+    static std::unique_ptr<PixelFormat> fromAttributesOrSingleSampled(const std::vector<std::uint32_t>& attributes);
 
     const QSurfaceFormat& surfaceFormat() const { return mFormat; }
     // The format of the window surface itself: the same without samples,

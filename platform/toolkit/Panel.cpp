@@ -11,13 +11,6 @@ Panel::Panel(QWidget* mainWindow)
         new QShortcut(keys, this, this, &QWidget::close);
 }
 
-void Panel::makeKeyAndOrderFront()
-{
-    show();
-    raise();
-    activateWindow();
-}
-
 void Panel::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);

@@ -10,7 +10,6 @@ class Panel : public QWidget {
 public:
     explicit Panel(QWidget* mainWindow);
 
-    void makeKeyAndOrderFront();
     // Called whenever the panel goes out of sight.
     void setOnClose(std::function<void()> onClose) { mOnClose = std::move(onClose); }
 

@@ -12,7 +12,7 @@ using namespace PixelFormatAttribute;
 TEST(PixelFormat, TranslatesWhatQtCanExpress)
 {
     ensureGuiApplication();
-    const auto format = PixelFormat::initWithAttributes(
+    const auto format = PixelFormat::fromAttributes(
         {NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated, SampleBuffers, 1, Samples, 2, Multisample,
          AllRenderers, AllowOfflineRenderers, 0});
     ASSERT_TRUE(format);
@@ -23,7 +23,7 @@ TEST(PixelFormat, TranslatesWhatQtCanExpress)
     EXPECT_EQ(f.swapBehavior(), QSurfaceFormat::DoubleBuffer);
     EXPECT_EQ(f.profile(), QSurfaceFormat::CompatibilityProfile);
 
-    const auto plain = PixelFormat::initWithAttributes({ColorSize, 16, DepthSize, 24, SampleBuffers, 0, Samples, 0, 0});
+    const auto plain = PixelFormat::fromAttributes({ColorSize, 16, DepthSize, 24, SampleBuffers, 0, Samples, 0, 0});
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->surfaceFormat().greenBufferSize(), 6);
     EXPECT_EQ(plain->surfaceFormat().samples(), -1);
@@ -33,11 +33,11 @@ TEST(PixelFormat, TranslatesWhatQtCanExpress)
 TEST(PixelFormat, ListsNoRendererMeetsYieldNothing)
 {
     ensureGuiApplication();
-    EXPECT_FALSE(PixelFormat::initWithAttributes({ColorSize, 128, DepthSize, 24, 0}));
-    EXPECT_FALSE(PixelFormat::initWithAttributes({DepthSize, 64, DoubleBuffer, 0}));
-    EXPECT_FALSE(PixelFormat::initWithAttributes({SampleBuffers, 1, Samples, 64, 0}));
-    EXPECT_FALSE(PixelFormat::initWithAttributes({4242, 0}));     // unknown attribute
-    EXPECT_FALSE(PixelFormat::initWithAttributes({ColorSize}));   // value missing
+    EXPECT_FALSE(PixelFormat::fromAttributes({ColorSize, 128, DepthSize, 24, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributes({DepthSize, 64, DoubleBuffer, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributes({SampleBuffers, 1, Samples, 64, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributes({4242, 0}));     // unknown attribute
+    EXPECT_FALSE(PixelFormat::fromAttributes({ColorSize}));   // value missing
 
     OpenGLView view;
     EXPECT_FALSE(view.setUp({100, 100}, nullptr));
@@ -52,10 +52,10 @@ TEST(PixelFormat, AMultisampledRequestNoConfigurationMeetsFallsBackToSingleSampl
     ensureGuiApplication();
     const std::vector<std::uint32_t> unmet{NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated,
                                            SampleBuffers, 1, Samples, 64, Multisample, AllRenderers, 0};
-    ASSERT_FALSE(PixelFormat::initWithAttributes(unmet));
+    ASSERT_FALSE(PixelFormat::fromAttributes(unmet));
     testing::internal::CaptureStderr();
-    const auto format = PixelFormat::initWithAttributesOrSingleSampled(unmet);
-    const auto again = PixelFormat::initWithAttributesOrSingleSampled(unmet);
+    const auto format = PixelFormat::fromAttributesOrSingleSampled(unmet);
+    const auto again = PixelFormat::fromAttributesOrSingleSampled(unmet);
     const std::string log = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(format);
     ASSERT_TRUE(again);
@@ -67,12 +67,12 @@ TEST(PixelFormat, AMultisampledRequestNoConfigurationMeetsFallsBackToSingleSampl
     // Said once in the run, which may have said it before this test.
     EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 1) << log;
 
-    const auto met = PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 32, SampleBuffers, 1, Samples, 2, 0});
+    const auto met = PixelFormat::fromAttributesOrSingleSampled({ColorSize, 32, SampleBuffers, 1, Samples, 2, 0});
     ASSERT_TRUE(met);
     EXPECT_EQ(met->surfaceFormat().samples(), 2);
-    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({ColorSize, 128, SampleBuffers, 1, Samples, 2, 0}));
-    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({DepthSize, 64, 0}));
-    EXPECT_FALSE(PixelFormat::initWithAttributesOrSingleSampled({4242, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributesOrSingleSampled({ColorSize, 128, SampleBuffers, 1, Samples, 2, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributesOrSingleSampled({DepthSize, 64, 0}));
+    EXPECT_FALSE(PixelFormat::fromAttributesOrSingleSampled({4242, 0}));
 }
 
 } // namespace
