@@ -47,7 +47,7 @@ std::unique_ptr<Scene> steadyScene()
     return std::make_unique<Scene>(SettingsStore::shared(), steadyClock());
 }
 
-// The main window woken and shown with its view at the given size and
+// The main window shown with its view at the given size and
 // antialiasing; the flight is drawn here, not on the timer's ticks.
 struct ShownWindow {
     ShownWindow(benchmark::State& state, int width, int height, bool antialiasing)

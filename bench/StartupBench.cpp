@@ -1,5 +1,5 @@
 // From process start to the first frame on screen, with the real main
-// mainWindow: settings, resources, the GL context, the height image decoded,
+// window: settings, resources, the GL context, the height image decoded,
 // the mesh built, both textures uploaded with mipmaps and the first frame
 // drawn and presented. Prints where the time goes.
 //
@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     const double atFirstFrame = sinceProcessStart();
     std::printf("process start to main           %7.1f ms\n", atMain);
     std::printf("QApplication                    %7.1f ms\n", atApplication - atMain);
-    std::printf("mainWindow loaded and woken      %7.1f ms\n", atInterface - atApplication);
+    std::printf("main window made                 %7.1f ms\n", atInterface - atApplication);
     std::printf("window shown, first frame drawn %7.1f ms\n", atFirstFrame - atInterface);
     std::printf("process start to first frame    %7.1f ms\n", atFirstFrame);
     return 0;

@@ -20,7 +20,7 @@ class ResolutionMenu {
 public:
     static constexpr std::int64_t kStretchedFlag = 0x800;
 
-    // The pop-up it fills, connected once when the interface is loaded.
+    // The pop-up it fills, given once by the preferences controller.
     void setPopUpButton(QComboBox* popUpButton) { mResolutionPopUpButton = popUpButton; }
 
     // Takes the display's current mode and its list of modes anew and fills

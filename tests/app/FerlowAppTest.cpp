@@ -25,7 +25,7 @@
 
 namespace {
 
-// The real main mainWindow in a real window, woken and shown as at start-up.
+// The real main window, shown as at start-up.
 class FerlowApp : public testing::Test {
 protected:
     void SetUp() override

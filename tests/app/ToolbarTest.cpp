@@ -62,7 +62,7 @@ QAction* item(const Toolbar& toolbar, const QString& identifier)
     return toolbar.actions().at(index);
 }
 
-// The real main mainWindow, woken and shown as at start-up, with no toolbar
+// The real main window, shown as at start-up, with no toolbar
 // arrangement stored before it.
 class MainToolbar : public testing::Test {
 protected:

@@ -14,12 +14,12 @@ template <typename Condition>
     return QTest::qWaitFor(condition, kWaitLimitMilliseconds);
 }
 
-// Waits until the main interface's window and its view are both exposed:
-// the view draws only while its window can be seen, and the two are told
-// apart, in either order.
-template <typename Interface>
-[[nodiscard]] bool waitUntilShown(const Interface& interface)
+// Waits until the main window and its view are both exposed: the view draws
+// only while its window can be seen, and the two are told apart, in either
+// order.
+template <typename MainWindow>
+[[nodiscard]] bool waitUntilShown(const MainWindow& mainWindow)
 {
-    return QTest::qWaitForWindowExposed(interface.view(), kWaitLimitMilliseconds)
-        && QTest::qWaitForWindowExposed(interface.window()->windowHandle(), kWaitLimitMilliseconds);
+    return QTest::qWaitForWindowExposed(mainWindow.view(), kWaitLimitMilliseconds)
+        && QTest::qWaitForWindowExposed(mainWindow.windowHandle(), kWaitLimitMilliseconds);
 }
