@@ -3,6 +3,7 @@
 #include "platform/system/BackgroundTask.h"
 #include "platform/system/FilePath.h"
 #include "platform/system/Image.h"
+#include "platform/system/ReadProgress.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
 #include "platform/toolkit/ActionRegistry.h"

@@ -16,6 +16,7 @@
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
 #include "platform/system/Image.h"
+#include "platform/system/ReadProgress.h"
 #include "scene/Scene.h"
 #include "terrain/LightMap.h"
 #include "terrain/TerrainImage.h"

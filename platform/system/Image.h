@@ -1,18 +1,14 @@
 #pragma once
 
+#include "platform/system/ReadProgress.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
-
-// Told how far a read has come (0 to 1), answers whether to go on: a reader
-// running off the main thread stops as soon as it is told no.
-using ReadProgress = std::function<bool(double fraction)>;
-inline const QString kReadingStopped = QStringLiteral("the reading was stopped");
 
 // The decoded samples of a height image: one 16-bit sample per pixel, rows
 // from the top of the image downwards, each row exactly pixelsWide() samples

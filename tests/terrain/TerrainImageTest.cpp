@@ -1,4 +1,5 @@
 #include "platform/system/Image.h"
+#include "platform/system/ReadProgress.h"
 #include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
 
