@@ -17,6 +17,7 @@
 #include "platform/gl/OpenGLContext.h"
 #include "platform/system/Image.h"
 #include "platform/system/ReadProgress.h"
+#include "platform/system/RegularFile.h"
 #include "scene/Scene.h"
 #include "terrain/LightMap.h"
 #include "terrain/TerrainImage.h"

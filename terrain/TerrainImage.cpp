@@ -4,6 +4,7 @@
 #include "platform/system/FilePath.h"
 #include "platform/system/Image.h"
 #include "platform/system/RawHeightFile.h"
+#include "platform/system/RegularFile.h"
 #include "terrain/HeightField.h"
 #include "terrain/LightMap.h"
 

@@ -3,7 +3,7 @@
 #include "platform/system/ReadProgress.h"
 
 #include <QByteArray>
-#include <QFile>
+#include <QIODevice>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -76,22 +76,6 @@ private:
     QImage mPacked;
     const std::uint16_t* mData;
 };
-
-// The file at path opened for reading, or why it cannot be read, in words
-// for the user ("it is a folder", "the file is empty"). Only a regular file
-// is opened: a FIFO or a device would block or never end.
-struct RegularFile {
-    std::unique_ptr<QFile> file;
-    qint64 size = 0;
-    QString failure;
-};
-RegularFile openRegularFile(const QString& path);
-
-// The image file at path opened as openRegularFile opens it, for a decoder
-// that reads it as it goes; files beyond kMaxImageFileBytes are refused
-// unread.
-inline constexpr qint64 kMaxImageFileBytes = qint64(1) << 30;
-RegularFile openImageFile(const QString& path);
 
 // An image as loaded, by resource name or from a file: its encoded bytes.
 // The bitmap is decoded on the first request and kept, so that rebuilding a

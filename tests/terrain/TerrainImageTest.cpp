@@ -3,6 +3,7 @@
 #include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
 
+#include <QFile>
 #include <QRect>
 #include <gdal.h>
 #include <gtest/gtest.h>
