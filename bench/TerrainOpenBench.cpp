@@ -15,7 +15,7 @@
 #include "app/TerrainMenu.h"
 #include "platform/gl/GL.h"
 #include "platform/gl/OpenGLContext.h"
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/ReadProgress.h"
 #include "platform/system/RegularFile.h"
 #include "scene/Scene.h"

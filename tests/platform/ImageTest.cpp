@@ -1,4 +1,4 @@
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/RegularFile.h"
 
 #include <QBuffer>

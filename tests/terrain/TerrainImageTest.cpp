@@ -1,4 +1,4 @@
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/ReadProgress.h"
 #include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"

@@ -1,4 +1,4 @@
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
 
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SystemLog.h"
