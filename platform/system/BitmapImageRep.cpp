@@ -1,11 +1,9 @@
 #include "platform/system/BitmapImageRep.h"
 
-#include "platform/system/ResourceBundle.h"
 #include "platform/system/SystemLog.h"
 
 #include <QBuffer>
 #include <QColorSpace>
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QtEndian>
@@ -374,42 +372,4 @@ std::shared_ptr<const BitmapImageRep> BitmapImageRep::centredSquare() const
         std::copy_n(from, side, samples.data() + std::size_t(row) * std::size_t(side));
     }
     return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(side, side, std::move(samples)));
-}
-
-std::shared_ptr<Image> Image::imageNamed(const QString& name)
-{
-    const auto path = ResourceBundle::mainBundle().pathForResource(
-        ResourceBundle::stringByDeletingPathExtension(name), ResourceBundle::pathExtension(name));
-    return path ? initWithContentsOfFile(*path) : nullptr;
-}
-
-std::shared_ptr<Image> Image::initWithContentsOfFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
-        return nullptr;
-    return std::make_shared<Image>(std::move(bytes));
-}
-
-Image::Image(QByteArray encoded)
-    : mEncoded(std::move(encoded))
-{
-}
-
-Image::Image(std::shared_ptr<const BitmapImageRep> decoded)
-    : mDecoded(true)
-    , mBitmap(std::move(decoded))
-{
-}
-
-std::shared_ptr<const BitmapImageRep> Image::bitmap() const
-{
-    if (!mDecoded) {
-        mBitmap = BitmapImageRep::initWithData(mEncoded);
-        mDecoded = true;
-    }
-    return mBitmap;
 }

@@ -1,4 +1,4 @@
-#include "platform/system/BitmapImageRep.h"
+#include "platform/system/Image.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
