@@ -6,6 +6,7 @@
 
 #include "platform/toolkit/ActionRegistry.h"
 #include "platform/toolkit/Toolbar.h"
+#include "platform/toolkit/ToolbarImage.h"
 #include "view/FerlowOpenGLView.h"
 
 #include <QAction>

@@ -1,8 +1,9 @@
 #include "app/TerrainMenu.h"
 
 #include "platform/system/BackgroundTask.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/FilePath.h"
-#include "platform/system/Image.h"
+#include "platform/system/ReadProgress.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/system/SystemLog.h"
 #include "platform/toolkit/ActionRegistry.h"

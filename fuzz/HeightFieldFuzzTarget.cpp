@@ -10,7 +10,7 @@
 // every bake a light map of the square's size, up to the largest, and
 // elevation data a relief from sample 0 up to the top of the scale.
 
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainImage.h"
 

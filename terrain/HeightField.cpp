@@ -2,6 +2,7 @@
 
 #include "platform/gl/GL.h"
 #include "platform/gl/TextureLoader.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/Image.h"
 #include "platform/system/ResourceBundle.h"
 #include "platform/system/SystemLog.h"

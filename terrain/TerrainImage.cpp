@@ -1,9 +1,10 @@
 #include "terrain/TerrainImage.h"
 
 #include "platform/gl/TextureLoader.h"
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/FilePath.h"
-#include "platform/system/Image.h"
 #include "platform/system/RawHeightFile.h"
+#include "platform/system/RegularFile.h"
 #include "terrain/HeightField.h"
 #include "terrain/LightMap.h"
 

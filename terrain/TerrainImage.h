@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/system/ElevationRaster.h"
+#include "platform/system/ReadProgress.h"
 
 #include <QImage>
 #include <QString>

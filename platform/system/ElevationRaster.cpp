@@ -1,6 +1,7 @@
 #include "platform/system/ElevationRaster.h"
 
 #include "platform/system/FilePath.h"
+#include "platform/system/RegularFile.h"
 #include "platform/system/SystemLog.h"
 
 #include <cpl_conv.h>

@@ -1,5 +1,7 @@
 #include "platform/system/RawHeightFile.h"
 
+#include "platform/system/RegularFile.h"
+
 #include <QFileInfo>
 #include <cmath>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
+#include "platform/system/ReadProgress.h"
 
 #include <QString>
 

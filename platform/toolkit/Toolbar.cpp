@@ -1,8 +1,8 @@
 #include "platform/toolkit/Toolbar.h"
 
-#include "platform/system/ResourceBundle.h"
 #include "platform/system/SettingsStore.h"
 #include "platform/toolkit/ActionRegistry.h"
+#include "platform/toolkit/ToolbarImage.h"
 #include "platform/toolkit/ToolbarPalette.h"
 
 #include <QMenu>
@@ -12,8 +12,6 @@
 
 namespace {
 
-const QString kImageFolder = QStringLiteral("toolbar/");
-const QString kImageType = QStringLiteral("svg");
 const QString kDisplayModeKeySuffix = QStringLiteral(" Display Mode");
 
 // An empty widget that keeps items apart, one icon wide or as wide as the
@@ -29,12 +27,6 @@ std::unique_ptr<QAction> space(QSizePolicy::Policy horizontalPolicy)
 }
 
 } // namespace
-
-QIcon ToolbarImage::imageNamed(const QString& name)
-{
-    const auto path = ResourceBundle::mainBundle().pathForResource(kImageFolder + name, kImageType);
-    return path ? QIcon(*path) : QIcon();
-}
 
 // A number stored that is no mode (a hand-edited file) counts as no choice.
 Toolbar::Toolbar(QString identifier, const ActionRegistry& commands, QStringList defaultItems)

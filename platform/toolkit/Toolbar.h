@@ -21,13 +21,6 @@ inline const QString Space = QStringLiteral("Toolbar Space Item");
 inline const QString CustomizeToolbar = QStringLiteral("Toolbar Customise Item");
 } // namespace ToolbarItemIdentifier
 
-namespace ToolbarImage {
-// The application's toolbar image of that name (":/toolbar/<name>.svg" in
-// the main bundle), drawn from its vector source at whatever size and scale
-// it is shown; an empty icon, which draws as nothing, when there is none.
-QIcon imageNamed(const QString& name);
-} // namespace ToolbarImage
-
 // A window's tool bar of commands, each shown through the one action
 // registered for it, in an arrangement the user may change and that is kept
 // between runs. Whether a command is enabled or checked is its action's to

@@ -4,6 +4,7 @@
 #include "platform/toolkit/ActionRegistry.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Toolbar.h"
+#include "platform/toolkit/ToolbarImage.h"
 #include "prefs/PreferencesPanel.h"
 #include "tests/support/ListedDisplayServices.h"
 #include "tests/support/MenuCommand.h"

@@ -1,4 +1,6 @@
+#include "platform/system/BitmapImageRep.h"
 #include "platform/system/Image.h"
+#include "platform/system/RegularFile.h"
 
 #include <QBuffer>
 #include <QImageWriter>

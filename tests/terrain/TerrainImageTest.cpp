@@ -1,7 +1,9 @@
-#include "platform/system/Image.h"
+#include "platform/system/BitmapImageRep.h"
+#include "platform/system/ReadProgress.h"
 #include "terrain/TerrainImage.h"
 #include "tests/terrain/TerrainTesting.h"
 
+#include <QFile>
 #include <QRect>
 #include <gdal.h>
 #include <gtest/gtest.h>

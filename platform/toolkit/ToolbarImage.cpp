@@ -1,0 +1,16 @@
+#include "platform/toolkit/ToolbarImage.h"
+
+#include "platform/system/ResourceBundle.h"
+
+namespace {
+
+const QString kImageFolder = QStringLiteral("toolbar/");
+const QString kImageType = QStringLiteral("svg");
+
+} // namespace
+
+QIcon ToolbarImage::imageNamed(const QString& name)
+{
+    const auto path = ResourceBundle::mainBundle().pathForResource(kImageFolder + name, kImageType);
+    return path ? QIcon(*path) : QIcon();
+}
