@@ -47,7 +47,7 @@ void MainController::addCommands(ActionRegistry& commands)
         auto* action = new QAction(command.menuText, this);
         action->setIconText(command.label);
         action->setToolTip(command.toolTip);
-        action->setIcon(ToolbarImage::imageNamed(command.imageName));
+        action->setIcon(ToolbarImage::icon(command.imageName));
         action->setIconVisibleInMenu(false); // the menus show words only
         action->setShortcut(command.shortcut);
         connect(action, &QAction::triggered, this, command.action);

@@ -148,9 +148,9 @@ void HeightField::loadImage(const QString& name)
 {
     if (name.isEmpty())
         return;
-    mHeightImage = Image::imageNamed(name);
+    mHeightImage = Image::fromResource(name);
     if (!mHeightImage)
-        mHeightImage = Image::initWithContentsOfFile(name);
+        mHeightImage = Image::fromFile(name);
 }
 
 void HeightField::makeHeightField(std::int32_t gridSize)

@@ -348,12 +348,12 @@ QString BitmapImageRep::sizeRefusal(const QSize& size)
         .arg(kMaxDimension);
 }
 
-std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithData(const QByteArray& data)
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::fromData(const QByteArray& data)
 {
     return decode(data).bitmap;
 }
 
-std::shared_ptr<const BitmapImageRep> BitmapImageRep::initWithSamples(int width, int height,
+std::shared_ptr<const BitmapImageRep> BitmapImageRep::fromSamples(int width, int height,
                                                                       std::vector<std::uint16_t> samples)
 {
     return std::shared_ptr<const BitmapImageRep>(new BitmapImageRep(width, height, std::move(samples)));

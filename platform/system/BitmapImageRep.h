@@ -51,9 +51,9 @@ public:
     static QString sizeRefusal(const QSize& size);
     // The decoded bitmap, or nothing when the data is no image QImage can
     // read or the image is too large.
-    static std::shared_ptr<const BitmapImageRep> initWithData(const QByteArray& data);
+    static std::shared_ptr<const BitmapImageRep> fromData(const QByteArray& data);
     // Samples already made, width times height of them, row by row.
-    static std::shared_ptr<const BitmapImageRep> initWithSamples(int width, int height,
+    static std::shared_ptr<const BitmapImageRep> fromSamples(int width, int height,
                                                                  std::vector<std::uint16_t> samples);
 
     const std::uint16_t* bitmapData() const { return mData; }

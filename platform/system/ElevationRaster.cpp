@@ -514,6 +514,6 @@ ElevationRaster::Heights ElevationRaster::read(int maxSide, const ReadProgress& 
         return {nullptr, {}, kReadingStopped};
     setUnit(relief, band);
     setGroundSize(relief, dataset, window);
-    return {BitmapImageRep::initWithSamples(side, side, samplesOf(values, relief.lowest, relief.highest)),
+    return {BitmapImageRep::fromSamples(side, side, samplesOf(values, relief.lowest, relief.highest)),
             std::move(relief), {}};
 }

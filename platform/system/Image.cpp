@@ -5,14 +5,14 @@
 
 #include <QFile>
 
-std::shared_ptr<Image> Image::imageNamed(const QString& name)
+std::shared_ptr<Image> Image::fromResource(const QString& name)
 {
     const auto path = ResourceBundle::mainBundle().pathForResource(
         ResourceBundle::stringByDeletingPathExtension(name), ResourceBundle::pathExtension(name));
-    return path ? initWithContentsOfFile(*path) : nullptr;
+    return path ? fromFile(*path) : nullptr;
 }
 
-std::shared_ptr<Image> Image::initWithContentsOfFile(const QString& path)
+std::shared_ptr<Image> Image::fromFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,7 +37,7 @@ Image::Image(std::shared_ptr<const BitmapImageRep> decoded)
 std::shared_ptr<const BitmapImageRep> Image::bitmap() const
 {
     if (!mDecoded) {
-        mBitmap = BitmapImageRep::initWithData(mEncoded);
+        mBitmap = BitmapImageRep::fromData(mEncoded);
         mDecoded = true;
     }
     return mBitmap;

@@ -13,9 +13,9 @@ class Image {
 public:
     // The image resource of that name, extension included, in the main
     // bundle; nothing if there is none.
-    static std::shared_ptr<Image> imageNamed(const QString& name);
+    static std::shared_ptr<Image> fromResource(const QString& name);
     // The image read from the file at path; nothing if it cannot be read.
-    static std::shared_ptr<Image> initWithContentsOfFile(const QString& path);
+    static std::shared_ptr<Image> fromFile(const QString& path);
 
     explicit Image(QByteArray encoded);
     // An image already decoded; it has no encoded data.

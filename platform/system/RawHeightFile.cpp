@@ -75,5 +75,5 @@ BitmapImageRep::Decoded RawHeightFile::read(const QString& path, int maxSide, co
         for (int column = 0; column < side; ++column)
             *out++ = sampleAt(row.constData(), column * layout.side / side, layout.sampleBytes);
     }
-    return {BitmapImageRep::initWithSamples(side, side, std::move(samples)), {}};
+    return {BitmapImageRep::fromSamples(side, side, std::move(samples)), {}};
 }

@@ -43,7 +43,7 @@ Toolbar::Toolbar(QString identifier, const ActionRegistry& commands, QStringList
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &Toolbar::showContextMenu);
     mCustomise->setToolTip(QStringLiteral("Add, remove or rearrange the items of the toolbar"));
-    mCustomise->setIcon(ToolbarImage::imageNamed(QStringLiteral("Customise")));
+    mCustomise->setIcon(ToolbarImage::icon(QStringLiteral("Customise")));
     connect(mCustomise, &QAction::triggered, this, &Toolbar::runCustomizationPalette);
 
     SettingsStore& store = SettingsStore::shared();

@@ -9,7 +9,7 @@ const QString kImageType = QStringLiteral("svg");
 
 } // namespace
 
-QIcon ToolbarImage::imageNamed(const QString& name)
+QIcon ToolbarImage::icon(const QString& name)
 {
     const auto path = ResourceBundle::mainBundle().pathForResource(kImageFolder + name, kImageType);
     return path ? QIcon(*path) : QIcon();

@@ -7,5 +7,5 @@ namespace ToolbarImage {
 // The application's toolbar image of that name (":/toolbar/<name>.svg" in
 // the main bundle), drawn from its vector source at whatever size and scale
 // it is shown; an empty icon, which draws as nothing, when there is none.
-QIcon imageNamed(const QString& name);
+QIcon icon(const QString& name);
 } // namespace ToolbarImage

@@ -137,7 +137,7 @@ TEST_F(MainToolbar, ItemsCarryTheirLabelsToolTipsAndImages)
     };
     QList<QImage> images;
     for (const Expected& e : expected) {
-        const QImage image = pixels(ToolbarImage::imageNamed(e.image));
+        const QImage image = pixels(ToolbarImage::icon(e.image));
         ASSERT_FALSE(image.isNull()) << e.image.toStdString();
         EXPECT_FALSE(images.contains(image)) << e.image.toStdString(); // no two alike, so no mix-up hides
         images.append(image);

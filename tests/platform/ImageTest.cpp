@@ -46,7 +46,7 @@ TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidthWithSixteenBitSamples)
     for (int y = 0; y < grey.height(); ++y)
         for (int x = 0; x < grey.width(); ++x)
             grey.scanLine(y)[x] = std::uint8_t(y * 13 + x);
-    const auto bitmap = BitmapImageRep::initWithData(encode(grey));
+    const auto bitmap = BitmapImageRep::fromData(encode(grey));
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->pixelsWide(), 13);
     EXPECT_EQ(bitmap->pixelsHigh(), 15);
@@ -59,7 +59,7 @@ TEST(BitmapImageRep, GreyRowsArePackedAtExactlyTheWidthWithSixteenBitSamples)
     for (int y = 0; y < deep.height(); ++y)
         for (int x = 0; x < deep.width(); ++x)
             reinterpret_cast<std::uint16_t*>(deep.scanLine(y))[x] = deepSample(x, y);
-    const auto deepBitmap = BitmapImageRep::initWithData(encode(deep));
+    const auto deepBitmap = BitmapImageRep::fromData(encode(deep));
     ASSERT_TRUE(deepBitmap);
     for (int y = 0; y < deep.height(); ++y)
         for (int x = 0; x < deep.width(); ++x)
@@ -94,12 +94,12 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     for (const Case& c : {Case{"colour", colour, 0xff00}, Case{"alpha", transparent, 180 << 8},
                           Case{"16-bit", deep, 0x8080}, Case{"16-bit colour, transparent", deepColour, 0x4321},
                           Case{"palette", palette, 77 << 8}}) {
-        const auto bitmap = BitmapImageRep::initWithData(encode(c.image));
+        const auto bitmap = BitmapImageRep::fromData(encode(c.image));
         ASSERT_TRUE(bitmap) << c.name;
         EXPECT_EQ(bitmap->pixelsWide(), 4) << c.name;
         EXPECT_NEAR(bitmap->bitmapData()[0], c.firstPixel, 256) << c.name;
     }
-    const auto bitmap = BitmapImageRep::initWithData(encode(colour));
+    const auto bitmap = BitmapImageRep::fromData(encode(colour));
     EXPECT_EQ(bitmap->bitmapData()[1], 0);
     // A luminance: between the darkest and the brightest channel, green-weighted.
     EXPECT_GT(bitmap->bitmapData()[2], 100 << 8);
@@ -114,7 +114,7 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
         const bool deep = decoded.depth() == 64;
         const QImage expected = decoded.convertToFormat(deep ? QImage::Format_RGBX64 : QImage::Format_RGB32)
                                     .convertToFormat(deep ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8);
-        const auto opaque = BitmapImageRep::initWithData(encode(image));
+        const auto opaque = BitmapImageRep::fromData(encode(image));
         for (int i = 0; i < 16; ++i)
             EXPECT_EQ(opaque->bitmapData()[i], deep ? expected.pixelColor(i % 4, i / 4).rgba64().red()
                                                     : std::uint16_t(qGray(expected.pixel(i % 4, i / 4)) << 8))
@@ -133,7 +133,7 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     QImageWriter writer(&rotatedBuffer, "JPEG");
     writer.setTransformation(QImageIOHandler::TransformationRotate90);
     ASSERT_TRUE(writer.write(sideways));
-    const auto upright = BitmapImageRep::initWithData(rotated);
+    const auto upright = BitmapImageRep::fromData(rotated);
     ASSERT_TRUE(upright);
     ASSERT_EQ(upright->pixelsWide(), 8);
     EXPECT_GT(upright->bitmapData()[8 * 2 + 4], 200 << 8);
@@ -142,7 +142,7 @@ TEST(BitmapImageRep, OtherLayoutsBecomeGrey)
     // Floating-point samples (TIFF) keep 16 bits of height.
     QImage floating(4, 4, QImage::Format_RGBX32FPx4);
     floating.fill(QColor::fromRgba64(qRgba64(0x4321, 0x4321, 0x4321, 0xffff)));
-    const auto floatingBitmap = BitmapImageRep::initWithData(encode(floating, "TIFF"));
+    const auto floatingBitmap = BitmapImageRep::fromData(encode(floating, "TIFF"));
     ASSERT_TRUE(floatingBitmap);
     EXPECT_NEAR(floatingBitmap->bitmapData()[0], 0x4321, 1);
 }
@@ -161,7 +161,7 @@ TEST(BitmapImageRep, CentredSquareOfWideAndTallImages)
         image.fill(10);
         image.setPixel(c.corner, qRgb(200, 200, 200));
         image.setPixel(c.corner + QPoint(3, 3), qRgb(90, 90, 90));
-        const auto square = BitmapImageRep::initWithData(encode(image))->centredSquare();
+        const auto square = BitmapImageRep::fromData(encode(image))->centredSquare();
         EXPECT_EQ(square->pixelsWide(), 4 + (c.size == QSize(5, 5))) << c.name;
         EXPECT_EQ(square->pixelsHigh(), square->pixelsWide()) << c.name;
         const int side = square->pixelsWide();
@@ -221,7 +221,7 @@ TEST(BitmapImageRep, RefusesWhatItCannotOrShouldNotDecodeAndSaysWhy)
         const BitmapImageRep::Decoded decoded = BitmapImageRep::decode(c.data);
         EXPECT_FALSE(decoded.bitmap) << c.name;
         EXPECT_EQ(decoded.failure.toStdString(), c.reason) << c.name;
-        EXPECT_FALSE(BitmapImageRep::initWithData(c.data)) << c.name;
+        EXPECT_FALSE(BitmapImageRep::fromData(c.data)) << c.name;
     }
 }
 
@@ -261,16 +261,16 @@ TEST(ImageFile, ReadsRegularFilesOnlyAndSaysWhyNot)
 
 TEST(Image, LoadsByResourceNameOrPathAndDecodesOnce)
 {
-    const auto image = Image::imageNamed(QStringLiteral("heightmap.png"));
+    const auto image = Image::fromResource(QStringLiteral("heightmap.png"));
     ASSERT_TRUE(image);
     const auto bitmap = image->bitmap();
     ASSERT_TRUE(bitmap);
     EXPECT_EQ(bitmap->pixelsWide(), bitmap->pixelsHigh());
     EXPECT_EQ(image->bitmap().get(), bitmap.get());
 
-    EXPECT_FALSE(Image::imageNamed(QStringLiteral("nothing.png")));
-    EXPECT_FALSE(Image::initWithContentsOfFile(QStringLiteral("/nonexistent/heightmap.png")));
-    EXPECT_TRUE(Image::initWithContentsOfFile(QStringLiteral(":/heightmap.png")));
+    EXPECT_FALSE(Image::fromResource(QStringLiteral("nothing.png")));
+    EXPECT_FALSE(Image::fromFile(QStringLiteral("/nonexistent/heightmap.png")));
+    EXPECT_TRUE(Image::fromFile(QStringLiteral(":/heightmap.png")));
 
     const Image garbage(QByteArray("garbage"));
     EXPECT_FALSE(garbage.bitmap());
