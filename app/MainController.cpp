@@ -34,13 +34,7 @@ MainController::MainController(FerlowOpenGLView& openGLView, QMainWindow& ferlow
     openGLView.installEventFilter(this);
 }
 
-// A full screen under way ends first: its guards refer to the preferences
-// controller.
-MainController::~MainController()
-{
-    mOpenGLView->removeEventFilter(this);
-    mFullScreenSession.reset();
-}
+MainController::~MainController() = default;
 
 // Every key press of the view is a keyboard command or nothing: none goes
 // on to the window.

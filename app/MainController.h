@@ -111,14 +111,14 @@ private:
 
     bool isAnimating = false;
     QTimer animationTimer;
-    // Everything a full screen sets up, the display-capture path's context
-    // and the loop's state among it; present from the command to the window
-    // back.
-    std::unique_ptr<FullScreenSession> mFullScreenSession;
     FerlowOpenGLView* mOpenGLView;
     QMainWindow* mFerlowWindow;
     Panel* mPreferencesWindow;
     std::unique_ptr<PrefsController> mPrefsController;
+    // Everything a full screen sets up, the display-capture path's context
+    // and the loop's state among it; present from the command to the window
+    // back. Declared after what its guards refer to, so that it goes first.
+    std::unique_ptr<FullScreenSession> mFullScreenSession;
 
     std::vector<std::uint32_t> mFullScreenAttributes;
 
