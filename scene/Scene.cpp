@@ -20,6 +20,23 @@ Scene::Scene(const SettingsStore& settings, Clock clock)
     readSettings(settings);
 }
 
+Scene::Scene(const Scene& shown, Clock clock)
+    : mTerrain(shown.mTerrain)
+    , mCamera(std::make_unique<Camera>(*shown.mCamera))
+    , mWireFrame(shown.mWireFrame)
+    , mAnimate(shown.mAnimate)
+    , mSpeed(shown.mSpeed)
+    , mFerlowHeight(shown.mFerlowHeight)
+    , mLookAhead(shown.mLookAhead)
+    , mCameraHeight(shown.mCameraHeight)
+    , mGridSize(shown.mGridSize)
+    , mFogDensity(shown.mFogDensity)
+    , mFogColour(shown.mFogColour)
+    , mPathState(shown.mPathState)
+    , mClock(std::move(clock))
+{
+}
+
 // Members go in reverse order of declaration: camera, sky dome, height field.
 Scene::~Scene() = default;
 
@@ -75,6 +92,23 @@ void Scene::animate()
     path.sPathParameter += static_cast<double>(mSpeed) * ((now - path.sLastTimeStamp) * kPathRate);
     path.sLastTimeStamp = now;
     placeCamera();
+}
+
+// The previous eye point is taken to be the present one, as it all but is
+// in a flight drawn at any frame rate.
+void Scene::flyTo(double seconds)
+{
+    const double t = static_cast<double>(mSpeed) * seconds * kPathRate;
+    const auto [x, z] = eyeAt(t);
+    mPathState = {mClock.now(), t, x, z};
+    placeCamera();
+}
+
+std::optional<double> Scene::loopSeconds() const
+{
+    if (mSpeed == 0.0f)
+        return std::nullopt;
+    return kPathPeriod / (std::abs(static_cast<double>(mSpeed)) * kPathRate);
 }
 
 void Scene::placeCamera()

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class HeightField;
 class SettingsStore;
@@ -57,6 +58,12 @@ public:
     // Reads the seven scene settings from the store, whose defaults are
     // registered already. Makes no OpenGL call.
     Scene(const SettingsStore& settings, Clock clock);
+    // A scene that shows what `shown` shows and flies on from where it is:
+    // its parameters, terrain, camera and point of the path, timed by a
+    // clock of its own. Its terrain and sky are its own, made in whatever
+    // context draws it, on whatever thread: a picture or a video drawn
+    // offscreen while the window flies on.
+    Scene(const Scene& shown, Clock clock);
     ~Scene();
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -66,6 +73,13 @@ public:
     void setViewportRect(const QRectF& rect);
     // One step along the camera path by the time since the last step.
     void animate();
+    // The camera where a flight from the start of the path (t = 0) would
+    // have brought it after `seconds` at the current speed, looking along
+    // the path; the next step measures time from now.
+    void flyTo(double seconds);
+    // Seconds the camera takes to fly the closed path once at the current
+    // speed; nothing while it stands still.
+    std::optional<double> loopSeconds() const;
     // The camera placed anew where the path has brought it, over the ground
     // there, without a step along it: for a new terrain or eye height.
     void placeCamera();
