@@ -1,0 +1,143 @@
+#include "record/FlightRecorder.h"
+
+#include "platform/system/FilePath.h"
+#include "platform/video/VideoEncoder.h"
+#include "record/FrameQueue.h"
+#include "scene/Scene.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <chrono>
+#include <vector>
+
+namespace {
+
+using Seconds = std::chrono::duration<double>;
+
+// Samples in the whole multisampled picture beyond which fewer are taken:
+// 8K with 2.
+constexpr double kMostPictureSamples = 7680.0 * 4320.0 * 2.0;
+constexpr int kPictureSamples = 4;
+constexpr int kJpegQuality = 92;
+// Frames on their way to the encoder: one drawn, one encoded, one spare.
+constexpr int kFramesInFlight = 3;
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return Seconds(std::chrono::steady_clock::now() - start).count();
+}
+
+QString cannotSave(const QString& path, const QString& why)
+{
+    return QStringLiteral("Ferlow could not save \u201c%1\u201d: %2")
+        .arg(FilePath::forDisplay(QFileInfo(path).fileName()), why);
+}
+
+} // namespace
+
+int FlightRecorder::pictureSamples(QSize size)
+{
+    int samples = kPictureSamples;
+    while (samples > 1 && double(size.width()) * size.height() * samples > kMostPictureSamples)
+        samples /= 2;
+    return samples > 1 ? samples : 0;
+}
+
+FlightRecorder::FlightRecorder(std::unique_ptr<Scene> scene)
+    : mScene(std::move(scene))
+{
+    mScene->setClock(Clock([this] { return mFlightSeconds; }));
+}
+
+FlightRecorder::~FlightRecorder() = default;
+
+bool FlightRecorder::begin(QSize size, int samples, Outcome& outcome)
+{
+    if (!mCanvas.begin(size, samples, &outcome.error))
+        return false;
+    mScene->setViewportRect(QRectF(QPointF(), size));
+    return true;
+}
+
+void FlightRecorder::end()
+{
+    mScene.reset();
+    mCanvas.end();
+}
+
+FlightRecorder::Outcome FlightRecorder::savePicture(const QString& path, QSize size, int samples)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Outcome outcome;
+    if (!begin(size, samples, outcome)) {
+        end();
+        return outcome;
+    }
+    mScene->setAnimate(false);
+    mScene->render();
+    QImage picture(size, QImage::Format_RGBA8888);
+    mCanvas.readPixels(picture.bits());
+    end();
+    picture = picture.mirrored().convertToFormat(QImage::Format_RGB888);
+
+    QSaveFile file(QFile::decodeName(FilePath::toNative(path)));
+    QImageWriter writer(&file, QFileInfo(path).suffix().toLower().startsWith(QLatin1Char('j')) ? "jpeg" : "png");
+    writer.setQuality(kJpegQuality);
+    if (!file.open(QIODevice::WriteOnly))
+        outcome.error = cannotSave(path, file.errorString());
+    else if (!writer.write(picture) || !file.commit())
+        outcome.error = cannotSave(path, file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString());
+    outcome.framesDone = outcome.error.isEmpty() ? 1 : 0;
+    outcome.totalSeconds = secondsSince(start);
+    return outcome;
+}
+
+FlightRecorder::Outcome FlightRecorder::exportVideo(const Video& video, const Progress& progress,
+                                                    const std::atomic<bool>& cancel)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Outcome outcome;
+    std::unique_ptr<VideoEncoder> encoder =
+        VideoEncoder::open(video.path, {video.size.width(), video.size.height(), video.fps}, &outcome.error);
+    if (!encoder || !begin(video.size, video.samples, outcome)) {
+        end();
+        return outcome;
+    }
+    // Frame i shows the flight i/fps after the first, which shows it where
+    // it stands.
+    mFlightSeconds = 0.0;
+    mScene->setAnimate(true);
+    {
+        FrameQueue frames(std::size_t(video.size.width()) * video.size.height() * 4, kFramesInFlight,
+                          [&encoder](const std::uint8_t* frame) { return encoder->encode(frame); });
+        for (std::int64_t i = 0; i < video.frames && !cancel.load(std::memory_order_relaxed); ++i) {
+            std::uint8_t* frame = frames.emptyFrame();
+            if (!frame)
+                break;
+            mFlightSeconds = double(i) / video.fps;
+            const auto drawing = std::chrono::steady_clock::now();
+            mScene->render();
+            const auto readingBack = std::chrono::steady_clock::now();
+            mCanvas.readPixels(frame);
+            outcome.drawingSeconds += Seconds(readingBack - drawing).count();
+            outcome.readingBackSeconds += secondsSince(readingBack);
+            frames.push(frame);
+            outcome.framesDone = i + 1;
+            if (progress)
+                progress(outcome.framesDone);
+        }
+        end();
+        outcome.cancelled = cancel.load(std::memory_order_relaxed);
+        const bool encoded = frames.drain();
+        outcome.encodingSeconds = frames.consumingSeconds();
+        if (!encoded)
+            outcome.error = encoder->error();
+    }
+    if (!outcome.cancelled && outcome.error.isEmpty() && !encoder->finish())
+        outcome.error = encoder->error();
+    outcome.totalSeconds = secondsSince(start);
+    return outcome;
+}
