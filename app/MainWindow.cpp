@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ExportMenu.h"
 #include "app/MainController.h"
 #include "app/TerrainMenu.h"
 #include "platform/system/Defaults.h"
@@ -51,6 +52,7 @@ MainWindow::MainWindow(const QString& terrainFile)
         mPanel->setOnClose([this] { activateWindow(); });
         mTerrainMenu = std::make_unique<TerrainMenu>(*this, *mView, *prefsController(),
                                                      SettingsStore::shared(), heightImageWidth(), mCommands);
+        mExportMenu = std::make_unique<ExportMenu>(*this, *mView, mCommands);
     } else {
         showNoOpenGLMessage();
     }
@@ -128,7 +130,8 @@ void MainWindow::buildMenus()
         return;
     // "F&ile": Alt+F opens the Ferlow menu.
     addMenu(QStringLiteral("F&ile"),
-            {TerrainMenu::kOpenTerrainItem, TerrainMenu::kOpenRecentItem, TerrainMenu::kBuiltInTerrainItem});
+            {TerrainMenu::kOpenTerrainItem, TerrainMenu::kOpenRecentItem, TerrainMenu::kBuiltInTerrainItem, {},
+             ExportMenu::kSavePictureItem, ExportMenu::kExportVideoItem});
     addMenu(QStringLiteral("&View"), {MainController::kStartItem, MainController::kStopItem,
                                       MainController::kWireFrameItem, MainController::kAntialiasingItem, {},
                                       MainController::kFullScreenItem});

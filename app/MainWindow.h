@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class ExportMenu;
 class FerlowOpenGLView;
 class MainController;
 class PreferencesPanel;
@@ -34,6 +35,7 @@ public:
     PrefsController* prefsController() const;
     PreferencesPanel* preferencesPanel() const { return mPanel; }
     TerrainMenu* terrainMenu() const { return mTerrainMenu.get(); }
+    ExportMenu* exportMenu() const { return mExportMenu.get(); }
     Toolbar* toolbar() const;
 
 protected:
@@ -60,4 +62,6 @@ private:
     // view and the panel.
     std::unique_ptr<MainController> mController;
     std::unique_ptr<TerrainMenu> mTerrainMenu;
+    // Goes first: a recording under way draws a copy of the view's scene.
+    std::unique_ptr<ExportMenu> mExportMenu;
 };

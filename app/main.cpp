@@ -1,14 +1,25 @@
+#include "app/CommandLine.h"
+#include "app/HeadlessRecording.h"
 #include "app/MainWindow.h"
-#include "platform/system/FilePath.h"
 #include "platform/toolkit/Application.h"
 
-// ferlow [HEIGHT-IMAGE]: flies that image, or the terrain flown last.
+#include <cstdio>
+
+// ferlow [options] [TERRAIN]: flies that terrain, or the one flown last; or
+// draws a picture or a video of the flight without a window (CommandLine).
 int main(int argc, char** argv)
 {
-    // Read from argv itself, which the application has cleared of its own
-    // options by then: its arguments() would lose the bytes of a file name
-    // that are no UTF-8.
-    return applicationMain(argc, argv, [argc, argv] {
-        return std::make_unique<MainWindow>(argc > 1 && argv[1] ? FilePath::fromNative(argv[1]) : QString());
-    });
+    const CommandLine line = CommandLine::parse(argc, argv);
+    switch (line.mode) {
+    case CommandLine::Mode::Exit:
+        std::fprintf(line.exitStatus == 0 ? stdout : stderr, line.exitStatus == 0 ? "%s" : "ferlow: %s",
+                     qPrintable(line.message));
+        return line.exitStatus;
+    case CommandLine::Mode::SavePicture:
+    case CommandLine::Mode::ExportVideo:
+        return runHeadless(line, argc, argv);
+    case CommandLine::Mode::Fly:
+        break;
+    }
+    return applicationMain(argc, argv, [&line] { return std::make_unique<MainWindow>(line.terrain); });
 }
