@@ -119,6 +119,36 @@ TEST_F(ScenePath, SpeedZeroHoldsTheEyeAndReAimsWithNewSettings)
     EXPECT_NEAR(std::hypot(look.x - eye.x, look.z - eye.z), 3.0f, 1e-4f);
 }
 
+// A picture or video of the flight draws a copy with a clock of its own:
+// it goes on from where the original stands, as the original goes on, and
+// a whole loop brings it back to where it set out.
+TEST_F(ScenePath, ACopyFliesOnFromWhereTheOriginalStandsAndALoopComesBack)
+{
+    now = 40.0;
+    scene->animate();
+    scene->setLookAhead(5.0f);
+    double copyNow = 40.0;
+    Scene copy(*scene, Clock([&copyNow] { return copyNow; }));
+    now = copyNow = 42.0;
+    scene->animate();
+    copy.animate();
+    EXPECT_EQ(copy.camera().position().x, scene->camera().position().x);
+    EXPECT_EQ(copy.camera().lookAtPoint().z, scene->camera().lookAtPoint().z);
+    EXPECT_EQ(copy.getLookAhead(), 5.0f);
+
+    const double loop = *copy.loopSeconds();
+    EXPECT_NEAR(loop, 20.0 * M_PI / (10.0 * double(0.002f)), 1e-6);
+    copy.flyTo(0.0);
+    const Point start = copy.camera().position();
+    copy.flyTo(loop / 3.0);
+    EXPECT_GT(std::hypot(copy.camera().position().x - start.x, copy.camera().position().z - start.z), 1.0f);
+    copy.flyTo(loop);
+    EXPECT_NEAR(copy.camera().position().x, start.x, 1e-3f);
+    EXPECT_NEAR(copy.camera().position().z, start.z, 1e-3f);
+    copy.setAnimationSpeed(0.0f);
+    EXPECT_FALSE(copy.loopSeconds());
+}
+
 TEST_F(ScenePath, RestartAdvancesOnlyByTheTimeSinceTheRestart)
 {
     now = 10.0;
