@@ -67,34 +67,34 @@ QString folderForDisplay(const Place& place)
     return quoted(QFileInfo(FilePath::fromNative(place.folder)).absoluteFilePath());
 }
 
-// Why the file could not be made or written, for the user; errno's own text
-// only where no plainer words fit.
+// Why the file could not be made or written, for the user, naming the file
+// or, where the fault lies there, its folder; errno's own text only where
+// no plainer words fit.
+struct Wording {
+    int error;
+    const char* sentence;
+    bool aboutFolder;
+};
+constexpr Wording kWordings[] = {
+    {ENOSPC, "There is no room left on the disk for %1.", false},
+    {EDQUOT, "Your disk quota leaves no room for %1.", false},
+    {ENOENT, "The folder %1 does not exist.", true},
+    {ENOTDIR, "%1 is not a folder.", true},
+    {EACCES, "Ferlow is not allowed to write in the folder %1.", true},
+    {EPERM, "Ferlow is not allowed to write in the folder %1.", true},
+    {EROFS, "The folder %1 is on a disk that cannot be written to.", true},
+    {EISDIR, "%1 is a folder.", false},
+    {ENAMETOOLONG, "The name %1 is too long.", false},
+    {EIO, "The disk failed while %1 was written.", false},
+};
+
 QString describeFailure(int error, const QString& path)
 {
-    const Place place = placeOf(FilePath::toNative(path));
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("There is no room left on the disk for %1.").arg(quoted(path));
-    case EDQUOT:
-        return QStringLiteral("Your disk quota leaves no room for %1.").arg(quoted(path));
-    case ENOENT:
-        return QStringLiteral("The folder %1 does not exist.").arg(folderForDisplay(place));
-    case ENOTDIR:
-        return QStringLiteral("%1 is not a folder.").arg(folderForDisplay(place));
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("Ferlow is not allowed to write in the folder %1.").arg(folderForDisplay(place));
-    case EROFS:
-        return QStringLiteral("The folder %1 is on a disk that cannot be written to.").arg(folderForDisplay(place));
-    case EISDIR:
-        return QStringLiteral("%1 is a folder.").arg(quoted(path));
-    case ENAMETOOLONG:
-        return QStringLiteral("The name %1 is too long.").arg(quoted(path));
-    case EIO:
-        return QStringLiteral("The disk failed while %1 was written.").arg(quoted(path));
-    default:
-        return QStringLiteral("%1 could not be written: %2.").arg(quoted(path), QString::fromLocal8Bit(std::strerror(error)));
-    }
+    for (const Wording& wording : kWordings)
+        if (wording.error == error)
+            return QString::fromUtf8(wording.sentence)
+                .arg(wording.aboutFolder ? folderForDisplay(placeOf(FilePath::toNative(path))) : quoted(path));
+    return QStringLiteral("%1 could not be written: %2.").arg(quoted(path), QString::fromLocal8Bit(std::strerror(error)));
 }
 
 QString describeAvError(int error)
