@@ -90,10 +90,15 @@ constexpr Wording kWordings[] = {
 
 QString describeFailure(int error, const QString& path)
 {
+    const Place place = placeOf(FilePath::toNative(path));
+    // Folders such as /proc refuse new files as if they were not there.
+    struct stat status {};
+    if (error == ENOENT && ::stat(place.folder.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+        error = EACCES;
     for (const Wording& wording : kWordings)
         if (wording.error == error)
             return QString::fromUtf8(wording.sentence)
-                .arg(wording.aboutFolder ? folderForDisplay(placeOf(FilePath::toNative(path))) : quoted(path));
+                .arg(wording.aboutFolder ? folderForDisplay(place) : quoted(path));
     return QStringLiteral("%1 could not be written: %2.").arg(quoted(path), QString::fromLocal8Bit(std::strerror(error)));
 }
 
