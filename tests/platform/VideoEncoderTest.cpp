@@ -114,7 +114,7 @@ TEST(VideoEncoder, RefusesWhatItCannotWriteWithoutLeavingAFile)
     };
     for (const Row& row : {Row{"flight.avi", {64, 48, 10}, false, "not as .avi."},
                            Row{"missing/flight.mp4", {64, 48, 10}, false, "/missing” does not exist."},
-                           Row{"flight.webm", {64, 48, 10}, true, "not allowed to write"},
+                           Row{"flight.webm", {64, 48, 10}, true, "not allowed to write in the folder “/"},
                            Row{"flight.mp4", {63, 48, 10}, false, "not 63 × 48 at 10."},
                            Row{"flight.mp4", {64, 48, 241}, false, "at 241."}}) {
         // Root writes into a read-only folder all the same.
@@ -126,7 +126,7 @@ TEST(VideoEncoder, RefusesWhatItCannotWriteWithoutLeavingAFile)
             QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
         QString error;
         EXPECT_FALSE(VideoEncoder::open(folder.filePath(row.name), row.format, &error));
-        EXPECT_TRUE(error.endsWith(QString::fromUtf8(row.says))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(row.says))) << error.toStdString();
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>());
     }
 }
