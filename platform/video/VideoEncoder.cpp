@@ -128,7 +128,7 @@ int createTemporary(const Place& place, QByteArray* temporary)
         QByteArray tag(6, '\0');
         for (char& c : tag)
             c = "abcdefghijklmnopqrstuvwxyz0123456789"[QRandomGenerator::global()->bounded(36)];
-        *temporary = stem + tag + ".part";
+        *temporary = stem + tag + ".unfinished";
         const int descriptor = ::open(temporary->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0 || errno != EEXIST)
             return descriptor;
