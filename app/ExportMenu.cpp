@@ -33,6 +33,7 @@ ExportMenu::ExportMenu(QWidget& window, FerlowOpenGLView& view, ActionRegistry& 
     mSavePicture->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     connect(mSavePicture, &QAction::triggered, this, &ExportMenu::savePictureWithDialog);
     commands.add(kSavePictureItem, mSavePicture);
+    mExportVideo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+E")));
     connect(mExportVideo, &QAction::triggered, this, &ExportMenu::exportVideoWithDialog);
     commands.add(kExportVideoItem, mExportVideo);
 }
@@ -108,6 +109,9 @@ void ExportMenu::showProgress(const FlightRecorder::Video& video)
     mProgress->setAutoReset(false);
     connect(mProgress, &QProgressDialog::canceled, this, &ExportMenu::cancel);
     mProgress->show();
+    // Escape cancels at once, wherever the window manager (if any) would
+    // have put the keyboard.
+    mProgress->activateWindow();
 }
 
 // The scene is the view's as it stands now; the window's goes on flying.
