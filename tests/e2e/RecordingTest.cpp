@@ -234,6 +234,25 @@ TEST(Recording, InterruptedExportLeavesNoFile)
     EXPECT_EQ(filesIn(folder.path()), QStringList());
 }
 
+// Ctrl+Shift+S in the window: a picture at the view's size, of what it shows.
+TEST(Recording, SavedPictureFromTheWindowHasTheViewsSize)
+{
+    QTemporaryDir folder;
+    FerlowRun run(desktop(), QMap<QString, QString>());
+    run.waitUntilFlying();
+    desktop().key(XK_S, {XK_Control_L, XK_Shift_L});
+    ASSERT_TRUE(QTest::qWaitFor([] { return desktop().keyboardWindowTitle() == QLatin1String("Save Picture"); },
+                                kWaitMilliseconds));
+    desktop().key(XK_A, {XK_Control_L});
+    const QString path = folder.filePath(QStringLiteral("still.jpg"));
+    desktop().type(path);
+    desktop().key(XK_Return);
+    QImage saved;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saved.load(path); }, kWaitMilliseconds)) << run.log().toStdString();
+    EXPECT_EQ(saved.size(), run.view().size());
+    EXPECT_TRUE(showsTexturedTerrainUnderSky(saved)) << Screen::keep(saved, "-saved");
+}
+
 // From the window: Export Flight Video, Escape in its progress under way,
 // and nothing is left while the flight on screen has gone on throughout.
 TEST(Recording, CancelledExportLeavesNoFileAndTheFlightGoesOn)
