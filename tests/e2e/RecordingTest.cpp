@@ -85,6 +85,20 @@ bool showsTexturedTerrainUnderSky(const QImage& picture)
     return colours.size() > 50 && most < picture.width() * picture.height() / 8 && qBlue(sky) > qRed(sky);
 }
 
+// Once the flight shows, Ctrl+Shift+`key` opens the dialog `title`, which
+// is given `path` as its file and accepted; false when it does not open.
+bool askInTheWindow(FerlowRun& run, unsigned long key, const QString& title, const QString& path)
+{
+    run.waitUntilFlying();
+    desktop().key(key, {XK_Control_L, XK_Shift_L});
+    if (!QTest::qWaitFor([&] { return desktop().keyboardWindowTitle() == title; }, kWaitMilliseconds))
+        return false;
+    desktop().key(XK_A, {XK_Control_L});
+    desktop().type(path);
+    desktop().key(XK_Return);
+    return true;
+}
+
 } // namespace
 
 // A clip of either format plays as any player reads it, moves with the
@@ -239,14 +253,8 @@ TEST(Recording, SavedPictureFromTheWindowHasTheViewsSize)
 {
     QTemporaryDir folder;
     FerlowRun run(desktop(), QMap<QString, QString>());
-    run.waitUntilFlying();
-    desktop().key(XK_S, {XK_Control_L, XK_Shift_L});
-    ASSERT_TRUE(QTest::qWaitFor([] { return desktop().keyboardWindowTitle() == QLatin1String("Save Picture"); },
-                                kWaitMilliseconds));
-    desktop().key(XK_A, {XK_Control_L});
     const QString path = folder.filePath(QStringLiteral("still.jpg"));
-    desktop().type(path);
-    desktop().key(XK_Return);
+    ASSERT_TRUE(askInTheWindow(run, XK_S, QStringLiteral("Save Picture"), path));
     QImage saved;
     EXPECT_TRUE(QTest::qWaitFor([&] { return saved.load(path); }, kWaitMilliseconds)) << run.log().toStdString();
     EXPECT_EQ(saved.size(), run.view().size());
@@ -259,13 +267,8 @@ TEST(Recording, CancelledExportLeavesNoFileAndTheFlightGoesOn)
 {
     QTemporaryDir folder;
     FerlowRun run(desktop(), QMap<QString, QString>());
-    run.waitUntilFlying();
-    desktop().key(XK_E, {XK_Control_L, XK_Shift_L});
-    ASSERT_TRUE(QTest::qWaitFor([] { return desktop().keyboardWindowTitle() == QLatin1String("Export Flight Video"); },
-                                kWaitMilliseconds));
-    desktop().key(XK_A, {XK_Control_L});
-    desktop().type(folder.filePath(QStringLiteral("cancelled.mp4")));
-    desktop().key(XK_Return);
+    ASSERT_TRUE(askInTheWindow(run, XK_E, QStringLiteral("Export Flight Video"),
+                               folder.filePath(QStringLiteral("cancelled.mp4"))));
     // Mid-way: the video has begun to be written.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !filesIn(folder.path()).isEmpty(); }, kWaitMilliseconds))
         << run.log().toStdString();
