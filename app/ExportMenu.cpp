@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QTimer>
 #include <chrono>
 
 namespace {
@@ -21,6 +22,9 @@ namespace {
 constexpr int kVideoSamples = 2;
 // How often the progress dialog moves.
 constexpr std::chrono::milliseconds kProgressInterval{100};
+// A picture drawn sooner shows no progress: a dialog that flashes up and
+// goes says nothing.
+constexpr std::chrono::milliseconds kPictureProgressDelay{500};
 
 } // namespace
 
@@ -63,6 +67,7 @@ void ExportMenu::exportVideoWithDialog()
 
 void ExportMenu::savePicture(const QString& path, QSize size)
 {
+    showProgress(path, 0);
     start([path, size](FlightRecorder& recorder, BackgroundTask&) {
         return recorder.savePicture(path, size, FlightRecorder::pictureSamples(size));
     });
@@ -70,7 +75,7 @@ void ExportMenu::savePicture(const QString& path, QSize size)
 
 void ExportMenu::exportVideo(const FlightRecorder::Video& video)
 {
-    showProgress(video);
+    showProgress(video.path, video.frames);
     start([this, video](FlightRecorder& recorder, BackgroundTask& task) {
         auto shown = std::chrono::steady_clock::time_point{};
         const auto begun = std::chrono::steady_clock::now();
@@ -97,16 +102,24 @@ void ExportMenu::exportVideo(const FlightRecorder::Video& video)
     });
 }
 
-void ExportMenu::showProgress(const FlightRecorder::Video& video)
+void ExportMenu::showProgress(const QString& path, std::int64_t frames)
 {
+    const QString name = FilePath::forDisplay(QFileInfo(path).fileName());
     mProgress = new QProgressDialog(&mWindow);
     mProgress->setAttribute(Qt::WA_DeleteOnClose);
-    mProgress->setWindowTitle(QStringLiteral("Exporting %1").arg(FilePath::forDisplay(QFileInfo(video.path).fileName())));
-    mProgress->setLabelText(QStringLiteral("Frame 0 of %1").arg(video.frames));
-    mProgress->setRange(0, 1000);
-    mProgress->setMinimumDuration(0);
     mProgress->setAutoClose(false);
     mProgress->setAutoReset(false);
+    if (frames == 0) {
+        mProgress->setWindowTitle(QStringLiteral("Saving %1").arg(name));
+        mProgress->setLabelText(QStringLiteral("Drawing the picture…"));
+        mProgress->setCancelButton(nullptr);
+        mProgress->setRange(0, 0);
+        QTimer::singleShot(kPictureProgressDelay, mProgress.data(), &QWidget::show);
+        return;
+    }
+    mProgress->setWindowTitle(QStringLiteral("Exporting %1").arg(name));
+    mProgress->setLabelText(QStringLiteral("Frame 0 of %1").arg(frames));
+    mProgress->setRange(0, 1000);
     connect(mProgress, &QProgressDialog::canceled, this, &ExportMenu::cancel);
     mProgress->show();
     // Escape cancels at once, wherever the window manager (if any) would

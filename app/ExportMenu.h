@@ -37,14 +37,16 @@ public:
     void exportVideo(const FlightRecorder::Video& video);
     void cancel() { mCancel.store(true); }
     bool busy() const { return mTask != nullptr; }
-    // Shown while a video is made.
+    // Shown while a video is made, and while a large picture is.
     QProgressDialog* progress() const { return mProgress; }
 
 private:
     using Job = std::function<FlightRecorder::Outcome(FlightRecorder&, BackgroundTask&)>;
     void start(const Job& job);
     void finished(const FlightRecorder::Outcome& outcome);
-    void showProgress(const FlightRecorder::Video& video);
+    // A video's frames, or for a picture (no frames) only that it is being
+    // drawn, once that takes a while.
+    void showProgress(const QString& path, std::int64_t frames);
 
     QWidget& mWindow;
     FerlowOpenGLView& mView;
