@@ -50,7 +50,8 @@ CommandLine exitWith(int status, const QString& message)
     CommandLine line;
     line.mode = CommandLine::Mode::Exit;
     line.exitStatus = status;
-    line.message = message;
+    // Every message ends its line, as a terminal's next prompt expects.
+    line.message = message.endsWith(QLatin1Char('\n')) ? message : message + QLatin1Char('\n');
     return line;
 }
 

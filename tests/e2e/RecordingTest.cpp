@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         Request{"UnknownOption", {QStringLiteral("--frames"), QStringLiteral("9")}, 2, "Usage: ferlow", false},
         Request{"NoDisplay", {kPicture, QStringLiteral("DIR/a.png")}, 1, "xvfb-run", false},
         Request{"ZeroSize", {kPicture, QStringLiteral("DIR/a.png"), kSize, QStringLiteral("0x0")}, 1, "nothing to show"},
-        Request{"NoSize", {kPicture, QStringLiteral("DIR/a.png"), kSize, QStringLiteral("wide")}, 1, "as 1920x1080"},
+        Request{"NoSize", {kPicture, QStringLiteral("DIR/a.png"), kSize, QStringLiteral("wide")}, 1, "not \u201cwide\u201d.\n"},
         Request{"Oversized", {kVideo, QStringLiteral("DIR/a.mp4"), kSize, QStringLiteral("7682x4320")}, 1, "at most 7680 x 4320"},
         Request{"NoFrames", {kVideo, QStringLiteral("DIR/a.mp4"), QStringLiteral("--fps"), QStringLiteral("0")}, 1, "1 to 240"},
         Request{"TooManyFrames", {kVideo, QStringLiteral("DIR/a.mp4"), QStringLiteral("--fps"), QStringLiteral("1000")}, 1, "1 to 240"},
