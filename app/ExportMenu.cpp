@@ -68,8 +68,8 @@ void ExportMenu::exportVideoWithDialog()
 void ExportMenu::savePicture(const QString& path, QSize size)
 {
     showProgress(path, 0);
-    start([path, size](FlightRecorder& recorder, BackgroundTask&) {
-        return recorder.savePicture(path, size, FlightRecorder::pictureSamples(size));
+    start([this, path, size](FlightRecorder& recorder, BackgroundTask&) {
+        return recorder.savePicture(path, size, FlightRecorder::pictureSamples(size), mCancel);
     });
 }
 

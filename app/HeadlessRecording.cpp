@@ -45,6 +45,11 @@ QString displayName(const QString& path)
     return FilePath::forDisplay(QFileInfo(path).fileName());
 }
 
+int failCancelled(const QString& path)
+{
+    return fail(QStringLiteral("Cancelled; %1 was not written.").arg(displayName(path)));
+}
+
 void cancelOnSignals()
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
@@ -136,7 +141,9 @@ int savePicture(const CommandLine& line, std::unique_ptr<Scene> scene)
 {
     FlightRecorder recorder(std::move(scene));
     const FlightRecorder::Outcome outcome =
-        recorder.savePicture(line.output, line.size, FlightRecorder::pictureSamples(line.size));
+        recorder.savePicture(line.output, line.size, FlightRecorder::pictureSamples(line.size), gCancelled);
+    if (outcome.cancelled)
+        return failCancelled(line.output);
     if (!outcome.error.isEmpty())
         return fail(outcome.error);
     std::fprintf(stderr, "Saved %s (%d x %d) in %.1f s.\n", qPrintable(displayName(line.output)), line.size.width(),
@@ -166,7 +173,7 @@ int exportVideo(const CommandLine& line, std::unique_ptr<Scene> scene)
         outcome = recorder.exportVideo(video, [&progress](std::int64_t done) { progress.frameDone(done); }, gCancelled);
     }
     if (outcome.cancelled)
-        return fail(QStringLiteral("Cancelled; %1 was not written.").arg(displayName(line.output)));
+        return failCancelled(line.output);
     if (!outcome.error.isEmpty())
         return fail(outcome.error);
     std::fprintf(stderr,

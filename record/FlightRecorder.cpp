@@ -68,7 +68,8 @@ void FlightRecorder::end()
     mCanvas.end();
 }
 
-FlightRecorder::Outcome FlightRecorder::savePicture(const QString& path, QSize size, int samples)
+FlightRecorder::Outcome FlightRecorder::savePicture(const QString& path, QSize size, int samples,
+                                                    const std::atomic<bool>& cancel)
 {
     const auto start = std::chrono::steady_clock::now();
     Outcome outcome;
@@ -81,6 +82,9 @@ FlightRecorder::Outcome FlightRecorder::savePicture(const QString& path, QSize s
     QImage picture(size, QImage::Format_RGBA8888);
     mCanvas.readPixels(picture.bits());
     end();
+    outcome.cancelled = cancel.load(std::memory_order_relaxed);
+    if (outcome.cancelled)
+        return outcome;
     picture = picture.mirrored().convertToFormat(QImage::Format_RGB888);
 
     QSaveFile file(QFile::decodeName(FilePath::toNative(path)));

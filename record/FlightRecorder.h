@@ -55,8 +55,9 @@ public:
     FlightRecorder& operator=(const FlightRecorder&) = delete;
 
     // The scene as it stands, at `size`, as PNG or JPEG by the name's
-    // extension. Once.
-    Outcome savePicture(const QString& path, QSize size, int samples);
+    // extension; nothing is written once `cancel` has turned true by the
+    // time it is drawn. Once.
+    Outcome savePicture(const QString& path, QSize size, int samples, const std::atomic<bool>& cancel);
     // video.frames frames, each 1/fps later on the flight's clock, from
     // where the scene stands; ends early, leaving no file, once `cancel`
     // turns true. Once.
