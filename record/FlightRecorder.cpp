@@ -1,15 +1,15 @@
 #include "record/FlightRecorder.h"
 
 #include "platform/system/FilePath.h"
+#include "platform/system/NewFile.h"
 #include "platform/video/VideoEncoder.h"
 #include "record/FrameQueue.h"
 #include "scene/Scene.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <chrono>
 #include <vector>
 
@@ -28,12 +28,6 @@ constexpr int kFramesInFlight = 3;
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return Seconds(std::chrono::steady_clock::now() - start).count();
-}
-
-QString cannotSave(const QString& path, const QString& why)
-{
-    return QStringLiteral("Ferlow could not save \u201c%1\u201d: %2")
-        .arg(FilePath::forDisplay(QFileInfo(path).fileName()), why);
 }
 
 } // namespace
@@ -87,14 +81,18 @@ FlightRecorder::Outcome FlightRecorder::savePicture(const QString& path, QSize s
         return outcome;
     picture = picture.mirrored().convertToFormat(QImage::Format_RGB888);
 
-    QSaveFile file(QFile::decodeName(FilePath::toNative(path)));
-    QImageWriter writer(&file, QFileInfo(path).suffix().toLower().startsWith(QLatin1Char('j')) ? "jpeg" : "png");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QFileInfo(path).suffix().toLower().startsWith(QLatin1Char('j')) ? "jpeg" : "png");
     writer.setQuality(kJpegQuality);
-    if (!file.open(QIODevice::WriteOnly))
-        outcome.error = cannotSave(path, file.errorString());
-    else if (!writer.write(picture) || !file.commit())
-        outcome.error = cannotSave(path, file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString());
-    outcome.framesDone = outcome.error.isEmpty() ? 1 : 0;
+    if (!writer.write(picture)) {
+        outcome.error = QStringLiteral("Ferlow could not make the picture \u201c%1\u201d: %2.")
+                            .arg(FilePath::forDisplay(QFileInfo(path).fileName()), writer.errorString());
+    } else if (const std::unique_ptr<NewFile> file = NewFile::create(path, &outcome.error);
+               file && file->write(bytes, &outcome.error) && file->commit(&outcome.error)) {
+        outcome.framesDone = 1;
+    }
     outcome.totalSeconds = secondsSince(start);
     return outcome;
 }

@@ -1,14 +1,10 @@
 #include "platform/video/VideoEncoder.h"
 
 #include "platform/system/FilePath.h"
+#include "platform/system/NewFile.h"
 
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -47,61 +43,6 @@ QString quoted(const QString& path)
     return QStringLiteral("“%1”").arg(FilePath::forDisplay(path));
 }
 
-// The folder a file goes into and its name there, as bytes: the name of a
-// file of the user's may be no UTF-8 at all.
-struct Place {
-    QByteArray folder;
-    QByteArray name;
-};
-
-Place placeOf(const QByteArray& native)
-{
-    const qsizetype slash = native.lastIndexOf('/');
-    if (slash < 0)
-        return {".", native};
-    return {slash == 0 ? QByteArray("/") : native.left(slash), native.mid(slash + 1)};
-}
-
-QString folderForDisplay(const Place& place)
-{
-    return quoted(QFileInfo(FilePath::fromNative(place.folder)).absoluteFilePath());
-}
-
-// Why the file could not be made or written, for the user, naming the file
-// or, where the fault lies there, its folder; errno's own text only where
-// no plainer words fit.
-struct Wording {
-    int error;
-    const char* sentence;
-    bool aboutFolder;
-};
-constexpr Wording kWordings[] = {
-    {ENOSPC, "There is no room left on the disk for %1.", false},
-    {EDQUOT, "Your disk quota leaves no room for %1.", false},
-    {ENOENT, "The folder %1 does not exist.", true},
-    {ENOTDIR, "%1 is not a folder.", true},
-    {EACCES, "Ferlow is not allowed to write in the folder %1.", true},
-    {EPERM, "Ferlow is not allowed to write in the folder %1.", true},
-    {EROFS, "The folder %1 is on a disk that cannot be written to.", true},
-    {EISDIR, "%1 is a folder.", false},
-    {ENAMETOOLONG, "The name %1 is too long.", false},
-    {EIO, "The disk failed while %1 was written.", false},
-};
-
-QString describeFailure(int error, const QString& path)
-{
-    const Place place = placeOf(FilePath::toNative(path));
-    // Folders such as /proc refuse new files as if they were not there.
-    struct stat status {};
-    if (error == ENOENT && ::stat(place.folder.constData(), &status) == 0 && S_ISDIR(status.st_mode))
-        error = EACCES;
-    for (const Wording& wording : kWordings)
-        if (wording.error == error)
-            return QString::fromUtf8(wording.sentence)
-                .arg(wording.aboutFolder ? folderForDisplay(place) : quoted(path));
-    return QStringLiteral("%1 could not be written: %2.").arg(quoted(path), QString::fromLocal8Bit(std::strerror(error)));
-}
-
 QString describeAvError(int error)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -114,26 +55,6 @@ QString describeAvError(int error)
 bool isSystemError(int error)
 {
     return error < 0 && error > -4096;
-}
-
-// A hidden file beside the video, made by open(2) rather than mkstemp so
-// that it gets the permissions the umask gives any new document, not 0600.
-// Returns the descriptor, or -1 with errno set.
-int createTemporary(const Place& place, QByteArray* temporary)
-{
-    // The name is cut so that the suffixes still fit into a file name's
-    // 255 bytes when the video's own name nearly fills them.
-    const QByteArray stem = place.folder + "/." + place.name.left(200) + '.';
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray tag(6, '\0');
-        for (char& c : tag)
-            c = "abcdefghijklmnopqrstuvwxyz0123456789"[QRandomGenerator::global()->bounded(36)];
-        *temporary = stem + tag + ".unfinished";
-        const int descriptor = ::open(temporary->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0 || errno != EEXIST)
-            return descriptor;
-    }
-    return -1;
 }
 
 // The encoders' statistics and notes mean nothing to the user; what goes
@@ -153,8 +74,7 @@ struct VideoEncoder::Private {
     QString path;
     Format format;
     const Container* container = nullptr;
-    QByteArray temporary;
-    int descriptor = -1;
+    std::unique_ptr<NewFile> file;
 
     AVFormatContext* muxer = nullptr;
     AVCodecContext* codec = nullptr;
@@ -177,7 +97,7 @@ struct VideoEncoder::Private {
     }
     bool failWriting(int avError)
     {
-        return fail(isSystemError(avError) ? describeFailure(-avError, path)
+        return fail(isSystemError(avError) ? NewFile::failure(-avError, path)
                                            : QStringLiteral("%1 could not be written: %2.")
                                                  .arg(quoted(path), describeAvError(avError)));
     }
@@ -196,11 +116,7 @@ struct VideoEncoder::Private {
             avformat_free_context(muxer);
             muxer = nullptr;
         }
-        if (descriptor >= 0) {
-            ::close(descriptor);
-            descriptor = -1;
-            ::unlink(temporary.constData());
-        }
+        file.reset();
     }
 
     bool start();
@@ -217,17 +133,15 @@ bool VideoEncoder::Private::start()
                                    "%2 videos such as %3.")
                         .arg(QLatin1String(container->encoder), QLatin1String(container->codecName), quoted(path)));
 
-    // Found out before the frames are made rather than by the last rename.
-    if (struct stat status {}; ::stat(FilePath::toNative(path).constData(), &status) == 0 && S_ISDIR(status.st_mode))
-        return fail(describeFailure(EISDIR, path));
-    descriptor = createTemporary(placeOf(FilePath::toNative(path)), &temporary);
-    if (descriptor < 0)
-        return fail(describeFailure(errno, path));
+    QString why;
+    file = NewFile::create(path, &why);
+    if (!file)
+        return fail(why);
 
     // "file:" keeps a colon in the name from being read as a protocol. The
     // MP4 muxer opens the file again by this name to move its index to the
     // front.
-    const QByteArray url = "file:" + temporary;
+    const QByteArray url = "file:" + file->temporaryPath();
     int result = avformat_alloc_output_context2(&muxer, nullptr, container->muxer, url.constData());
     if (result < 0)
         return failWriting(result);
@@ -407,22 +321,10 @@ bool VideoEncoder::finish()
         return d->failWriting(result);
     if (const int result = avio_closep(&d->muxer->pb); result < 0)
         return d->failWriting(result);
-    // On the disk before under the name, so that a crash cannot leave a
-    // video's name on a file of nothing.
-    if (::fsync(d->descriptor) != 0)
-        return d->fail(describeFailure(errno, d->path));
-    if (::rename(d->temporary.constData(), FilePath::toNative(d->path).constData()) != 0)
-        return d->fail(describeFailure(errno, d->path));
-    ::close(d->descriptor);
-    d->descriptor = -1;
+    if (QString why; !d->file->commit(&why))
+        return d->fail(why);
     d->discard();
     d->finished = true;
-    // The new name itself survives a crash only once its folder is synced.
-    const QByteArray folder = placeOf(FilePath::toNative(d->path)).folder;
-    if (const int directory = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
     return true;
 }
 

@@ -199,24 +199,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Request>& info) { return std::string(info.param.name); });
 
 // A folder that takes no files and a disk that fills up half-way: the
-// message says so and no part of the video is left. Root writes to any
+// message says so and no part of the file is left. Root writes to any
 // folder, so both are read-only and tiny file systems of the test's own.
 struct Mounted {
     const char* name;
     const char* options;
+    const char* file;
     const char* says;
 };
 
 class FileSystems : public testing::TestWithParam<Mounted> {};
 
-TEST_P(FileSystems, RefuseTheVideoAndKeepNothing)
+TEST_P(FileSystems, RefuseTheFileAndKeepNothing)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting a file system of the test's own needs root";
     QTemporaryDir folder;
     ASSERT_EQ(::mount("tmpfs", folder.path().toLocal8Bit().constData(), "tmpfs", 0, GetParam().options), 0);
-    const Ended run = ferlow({kVideo, folder.filePath(QStringLiteral("a.mp4")), kSize, QStringLiteral("640x360"),
-                            QStringLiteral("--seconds"), QStringLiteral("3")});
+    const QString file = QString::fromLatin1(GetParam().file);
+    const Ended run = ferlow({file.endsWith(QLatin1String(".png")) ? kPicture : kVideo, folder.filePath(file), kSize,
+                              QStringLiteral("1280x720"), QStringLiteral("--seconds"), QStringLiteral("3")});
     const QStringList left = filesIn(folder.path());
     ::umount(folder.path().toLocal8Bit().constData());
     EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
@@ -225,8 +227,9 @@ TEST_P(FileSystems, RefuseTheVideoAndKeepNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Recording, FileSystems,
-                         testing::Values(Mounted{"ReadOnly", "ro,size=1m", "does not take new files"},
-                                         Mounted{"Full", "size=96k", "no room left"}),
+                         testing::Values(Mounted{"ReadOnly", "ro,size=1m", "a.mp4", "does not take new files"},
+                                         Mounted{"Full", "size=96k", "a.mp4", "no room left"},
+                                         Mounted{"FullForAPicture", "size=96k", "a.png", "no room left"}),
                          [](const testing::TestParamInfo<Mounted>& info) { return std::string(info.param.name); });
 
 // Ctrl+C in the terminal mid-way: the export ends at once and keeps nothing.
