@@ -18,8 +18,6 @@
 
 namespace {
 
-// The view's multisampling, where the user has antialiasing on.
-constexpr int kVideoSamples = 2;
 // How often the progress dialog moves.
 constexpr std::chrono::milliseconds kProgressInterval{100};
 // A picture drawn sooner shows no progress: a dialog that flashes up and
@@ -62,7 +60,7 @@ void ExportMenu::exportVideoWithDialog()
         return;
     const bool antialiased = mView.fullSceneAntialiasing();
     exportVideo({dialog.path(), Recording::evenSize(dialog.size()), dialog.fps(),
-                 Recording::frameCount(dialog.seconds(), dialog.fps()), antialiased ? kVideoSamples : 0});
+                 Recording::frameCount(dialog.seconds(), dialog.fps()), antialiased ? int(FerlowOpenGLView::kSamples) : 0});
 }
 
 void ExportMenu::savePicture(const QString& path, QSize size)
@@ -86,8 +84,8 @@ void ExportMenu::exportVideo(const FlightRecorder::Video& video)
                 if (now - shown < kProgressInterval && done < video.frames)
                     return;
                 shown = now;
-                const double left = std::chrono::duration<double>(now - begun).count() / double(done)
-                                    * double(video.frames - done);
+                const double left =
+                    Recording::secondsLeft(std::chrono::duration<double>(now - begun).count(), done, video.frames);
                 task.post([this, done, left, video] {
                     if (!mProgress)
                         return;

@@ -28,8 +28,6 @@ namespace {
 std::atomic<bool> gCancelled{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-// The view's multisampling, where the user has antialiasing on.
-constexpr int kVideoSamples = 2;
 // How often a terminal's progress line changes, and a log's lines come.
 constexpr std::chrono::milliseconds kTerminalUpdate{100};
 constexpr int kLoggedSteps = 10;
@@ -82,7 +80,7 @@ public:
                                  .arg(done)
                                  .arg(mFrames)
                                  .arg(done * 100 / mFrames)
-                                 .arg(Recording::clockText(elapsed / double(done) * double(mFrames - done)));
+                                 .arg(Recording::clockText(Recording::secondsLeft(elapsed, done, mFrames)));
         std::fprintf(stderr, mOnTerminal ? "\r\033[K%s" : "%s\n", qPrintable(line));
     }
 
@@ -164,7 +162,7 @@ int exportVideo(const CommandLine& line, std::unique_ptr<Scene> scene)
         std::fprintf(stderr, "ferlow: videos have even sizes; making it %d x %d.\n", video.size.width(),
                      video.size.height());
     if (FerlowOpenGLView::antialiasingAsStored(SettingsStore::shared(), defaultRendererName()))
-        video.samples = kVideoSamples;
+        video.samples = int(FerlowOpenGLView::kSamples);
 
     FlightRecorder recorder(std::move(scene));
     FlightRecorder::Outcome outcome;

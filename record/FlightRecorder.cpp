@@ -4,6 +4,7 @@
 #include "platform/system/NewFile.h"
 #include "platform/video/VideoEncoder.h"
 #include "record/FrameQueue.h"
+#include "record/Recording.h"
 #include "scene/Scene.h"
 
 #include <QBuffer>
@@ -11,15 +12,14 @@
 #include <QImage>
 #include <QImageWriter>
 #include <chrono>
-#include <vector>
 
 namespace {
 
 using Seconds = std::chrono::duration<double>;
 
 // Samples in the whole multisampled picture beyond which fewer are taken:
-// 8K with 2.
-constexpr double kMostPictureSamples = 7680.0 * 4320.0 * 2.0;
+// the largest picture with 2.
+constexpr double kMostPictureSamples = double(Recording::kLargestSize.width()) * Recording::kLargestSize.height() * 2.0;
 constexpr int kPictureSamples = 4;
 constexpr int kJpegQuality = 92;
 // Frames on their way to the encoder: one drawn, one encoded, one spare.

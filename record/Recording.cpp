@@ -81,6 +81,11 @@ std::int64_t frameCount(double seconds, int fps)
     return std::max<std::int64_t>(1, std::llround(seconds * fps));
 }
 
+double secondsLeft(double elapsed, std::int64_t done, std::int64_t frames)
+{
+    return done > 0 ? elapsed / double(done) * double(frames - done) : 0.0;
+}
+
 QString clockText(double seconds)
 {
     const auto whole = static_cast<std::int64_t>(std::ceil(std::max(seconds, 0.0)));

@@ -33,6 +33,8 @@ QString folderProblem(const QString& path);
 QSize evenSize(QSize size);
 // The frames of `seconds` at `fps`, at least one.
 std::int64_t frameCount(double seconds, int fps);
+// The time the rest of the frames will take at the pace of those done.
+double secondsLeft(double elapsed, std::int64_t done, std::int64_t frames);
 // "1:05:30", "4:07", "0:09" for a time left or a length.
 QString clockText(double seconds);
 

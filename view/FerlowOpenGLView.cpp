@@ -54,7 +54,7 @@ std::vector<std::uint32_t> FerlowOpenGLView::pixelFormatAttributes(bool fullScen
     const std::uint32_t f = fullSceneAntialiasing ? 1 : 0;
     // Without antialiasing the word after Multisample is 0 and ends the list
     // there, dropping the last two attributes.
-    return {NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated, SampleBuffers, f, Samples, 2 * f,
+    return {NoRecovery, ColorSize, 32, DepthSize, 24, DoubleBuffer, Accelerated, SampleBuffers, f, Samples, kSamples * f,
             Multisample, f, AllowOfflineRenderers, 0};
 }
 

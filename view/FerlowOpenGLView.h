@@ -27,8 +27,11 @@ public:
     // makes cheap (antialiasingByDefault); null when it cannot be made.
     static std::unique_ptr<FerlowOpenGLView> create(QSize size);
     static std::unique_ptr<FerlowOpenGLView> create(QSize size, bool fullSceneAntialiasing);
+    // The samples a pixel has with antialiasing on; videos of the flight
+    // take as many.
+    static constexpr std::uint32_t kSamples = 2;
     // The pixel-format request: 32-bit colour, 24-bit depth, double
-    // buffering, and with antialiasing one multisample buffer of 2 samples.
+    // buffering, and with antialiasing one multisample buffer of kSamples.
     static std::vector<std::uint32_t> pixelFormatAttributes(bool fullSceneAntialiasing);
 
     // The stored choice of antialiasing; without one, the default.
