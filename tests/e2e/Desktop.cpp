@@ -287,6 +287,11 @@ void Desktop::pressAndMove(QPoint from, QPoint to)
 {
     moveTo(from);
     button(1, true);
+    moveInSteps(from, to);
+}
+
+void Desktop::moveInSteps(QPoint from, QPoint to)
+{
     for (int step = 1; step <= kDragSteps; ++step)
         moveTo(from + (to - from) * step / kDragSteps);
 }

@@ -52,6 +52,8 @@ public:
     // The same drag, with the button held at the end until release(): a
     // drag from one program to another lets go once the target answers.
     void pressAndMove(QPoint from, QPoint to);
+    // Moves the pointer in the same small steps, the button as it is.
+    void moveInSteps(QPoint from, QPoint to);
     void release();
     // Notches of the wheel: positive turns it away from the user.
     void wheel(QPoint at, int notches);

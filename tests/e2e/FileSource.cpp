@@ -1,7 +1,8 @@
 // Another program's window that a file can be dragged from, as from a file
 // manager: the end-to-end tests press the mouse on it through the X server,
 // drag and let go over Ferlow. It says on standard output, a line each, what
-// became of the drag: "shown" once its window is drawn, "accepted" while the
+// became of the drag: "shown" once its window is drawn, "dragging" once the
+// drag has begun, "accepted" while the
 // window under the pointer would take the file, "dropped copy" or "dropped
 // none" when the button went up. It goes on running, as a file manager
 // does: the target asks the source for the file's name once it has the drop.
@@ -53,6 +54,10 @@ protected:
             if (action != Qt::IgnoreAction)
                 say("accepted");
         });
+        // From here on every move of the pointer is the drag's: one that
+        // came before may have been folded into the move that began it, and
+        // told no window of the drag.
+        say("dragging");
         say(drag->exec(Qt::CopyAction) == Qt::CopyAction ? "dropped copy" : "dropped none");
     }
 

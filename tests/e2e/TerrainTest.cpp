@@ -155,6 +155,9 @@ private:
     QByteArray mOutput;
 };
 
+// Beyond Qt's distance that starts a drag (10), within the source's window.
+constexpr int kDragStartDistance = 30;
+
 // Drags the source's file onto the flight and lets go once the window has
 // answered that it takes it, as a user sees the pointer change first. The
 // source has to stay until the drop's effect shows: Ferlow asks it for the
@@ -163,7 +166,14 @@ testing::AssertionResult dropOnto(const FerlowRun& run, FileSource& source)
 {
     if (!source.says("shown"))
         return testing::AssertionFailure() << "the window to drag from never showed: " << source.output().toStdString();
-    desktop().pressAndMove(source.centre(), run.viewCentre());
+    // The drag begins within the source, as a hand's does, and only then
+    // heads for the window: a busy source would otherwise begin it with
+    // the pointer over the window already, where nothing moves it again.
+    const QPoint begun = source.centre() + QPoint(kDragStartDistance, 0);
+    desktop().pressAndMove(source.centre(), begun);
+    if (!source.says("dragging"))
+        return testing::AssertionFailure() << "the drag never began: " << source.output().toStdString();
+    desktop().moveInSteps(begun, run.viewCentre());
     const bool accepted = source.says("accepted");
     desktop().release();
     if (!accepted)
