@@ -1,9 +1,12 @@
 #include "record/Recording.h"
 
 #include "platform/system/FilePath.h"
+#include "platform/system/NewFile.h"
+#include "platform/video/VideoEncoder.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +37,8 @@ QString sizeProblem(QSize size)
 
 QString fpsProblem(int fps)
 {
-    if (fps < 1 || fps > kMaxFps)
-        return QStringLiteral("%1 frames a second is not a frame rate Ferlow writes: 1 to %2.").arg(fps).arg(kMaxFps);
+    if (fps < 1 || fps > VideoEncoder::kMaxFps)
+        return QStringLiteral("%1 frames a second is not a frame rate Ferlow writes: 1 to %2.").arg(fps).arg(VideoEncoder::kMaxFps);
     return {};
 }
 
@@ -59,15 +62,17 @@ QString pictureFormatProblem(const QString& path)
         .arg(FilePath::forDisplay(QFileInfo(path).fileName()));
 }
 
+// Worded as a failure to write the file there would be.
 QString folderProblem(const QString& path)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    const QByteArray native = FilePath::toNative(folder);
+    const QByteArray folder = FilePath::toNative(QFileInfo(path).absolutePath());
     struct stat info {};
-    if (::stat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return QStringLiteral("The folder \u201c%1\u201d does not exist.").arg(FilePath::forDisplay(folder));
-    if (::access(native.constData(), W_OK | X_OK) != 0)
-        return QStringLiteral("The folder \u201c%1\u201d does not take new files.").arg(FilePath::forDisplay(folder));
+    if (::stat(folder.constData(), &info) != 0)
+        return NewFile::failure(errno, path);
+    if (!S_ISDIR(info.st_mode))
+        return NewFile::failure(ENOTDIR, path);
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return NewFile::failure(errno, path);
     return {};
 }
 

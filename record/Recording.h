@@ -14,7 +14,6 @@ namespace Recording {
 inline constexpr QSize kLargestSize{7680, 4320};
 inline constexpr QSize kDefaultSize{1920, 1080};
 inline constexpr int kDefaultFps = 30;
-inline constexpr int kMaxFps = 240;
 // A day of video: a length beyond it is a typing mistake.
 inline constexpr double kLongestSeconds = 24.0 * 60.0 * 60.0;
 
@@ -25,7 +24,8 @@ QString fpsProblem(int fps);
 QString secondsProblem(double seconds);
 // By the name's extension: .png, .jpg or .jpeg.
 QString pictureFormatProblem(const QString& path);
-// The folder the file goes into is there and takes new files.
+// The folder the file goes into is there and takes new files; the words
+// are those of a failure to write the file there.
 QString folderProblem(const QString& path);
 
 // Video frames are even in both directions (4:2:0 sampling halves them):

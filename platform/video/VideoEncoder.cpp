@@ -16,7 +16,6 @@ extern "C" {
 namespace {
 
 constexpr int kMaxSide = 16384;
-constexpr int kMaxFps = 240;
 
 struct Container {
     const char* extension;

@@ -17,6 +17,9 @@
 // opened it.
 class VideoEncoder {
 public:
+    // The most frames a second a video may have.
+    static constexpr int kMaxFps = 240;
+
     struct Format {
         int width = 0;  // even
         int height = 0; // even

@@ -230,7 +230,7 @@ TEST_P(FileSystems, RefuseTheFileAndKeepNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Recording, FileSystems,
-                         testing::Values(Mounted{"ReadOnly", "ro,size=1m", "a.mp4", "does not take new files"},
+                         testing::Values(Mounted{"ReadOnly", "ro,size=1m", "a.mp4", "cannot be written to"},
                                          Mounted{"Full", "size=96k", "a.mp4", "no room left"},
                                          Mounted{"FullForAPicture", "size=96k", "a.png", "no room left"}),
                          [](const testing::TestParamInfo<Mounted>& info) { return std::string(info.param.name); });
